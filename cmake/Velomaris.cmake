@@ -1,0 +1,23 @@
+# Shared build rules for every target of our own.
+
+# Warnings are errors on our code.
+function(velomaris_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# Chinese literals in these sources are UTF-8 in the file and GBK bytes in the program.
+function(velomaris_gbk_literals target)
+  target_compile_options(${target} PRIVATE -fexec-charset=GBK)
+endfunction()
+
+# velomaris_library(NAME folder SOURCES ... DEPENDS ... [GBK])
+function(velomaris_library)
+  cmake_parse_arguments(ARG "GBK" "NAME" "SOURCES;DEPENDS" ${ARGN})
+  add_library(velomaris_${ARG_NAME} STATIC ${ARG_SOURCES})
+  target_include_directories(velomaris_${ARG_NAME} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(velomaris_${ARG_NAME} PUBLIC ${ARG_DEPENDS})
+  velomaris_warnings(velomaris_${ARG_NAME})
+  if(ARG_GBK)
+    velomaris_gbk_literals(velomaris_${ARG_NAME})
+  endif()
+endfunction()

@@ -1,0 +1,40 @@
+// Byte-string helpers: every text of the program is GBK (code page 936) in a std::string.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velomaris {
+
+// GBK <-> UTF-8 at the edges of the system (file names, terminal, widgets). A byte sequence
+// that does not convert raises ETextConversionError naming the offending offset: a silently
+// different file name would be worse than a clear failure.
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// Removes every byte of value 32 or less from both ends.
+std::string Trim(std::string_view text);
+
+// Parses a signed 32-bit integer: decimal, or hexadecimal after "$", "x", "X", "0x" or "0X",
+// with leading spaces and one optional sign; nothing may follow the digits.
+std::optional<std::int32_t> TryStrToInt(std::string_view text);
+
+// As TryStrToInt, raising EConvertError "'%s' is not a valid integer value" on failure.
+std::int32_t StrToInt(std::string_view text);
+
+// Decimal text of a 32-bit integer, with "-" before a negative value.
+std::string IntToStr(std::int64_t value);
+
+// True when the first byte of a GBK character (0x81..0xFE) starts a double-byte character.
+inline bool IsGbkLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+// ASCII-only case-insensitive comparison (bytes from 0x80 up compare exactly).
+bool SameTextAscii(std::string_view a, std::string_view b);
+std::string LowerAscii(std::string_view text);
+std::string UpperAscii(std::string_view text);
+
+}  // namespace velomaris
