@@ -1,0 +1,88 @@
+#include "settings/ValueEscape.h"
+
+namespace velomaris {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool NeedsEscape(std::string_view value) {
+    if (value.empty()) {
+        return false;
+    }
+    if (IsBlank(value.front()) || IsBlank(value.back())) {
+        return true;
+    }
+    for (char c : value) {
+        if (IsControl(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string EscapeValue(std::string_view value) {
+    if (!NeedsEscape(value)) {
+        return std::string(value);
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out(1, kEscapedValueMark);
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        const bool atEnd = i == 0 || i + 1 == value.size();
+        if (IsControl(c) || c == '\\' || (atEnd && IsBlank(c))) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string UnescapeValue(std::string_view stored) {
+    if (stored.empty() || stored.front() != kEscapedValueMark) {
+        return std::string(stored);
+    }
+    std::string out;
+    out.reserve(stored.size());
+    for (size_t i = 1; i < stored.size(); ++i) {
+        if (stored[i] == '\\' && i + 3 < stored.size() && stored[i + 1] == 'x') {
+            const int high = HexDigit(stored[i + 2]);
+            const int low = HexDigit(stored[i + 3]);
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * 16 + low);
+                i += 3;
+                continue;
+            }
+        }
+        out += stored[i];
+    }
+    return out;
+}
+
+}  // namespace velomaris
