@@ -1,0 +1,200 @@
+#include "net/IdSocketHandle.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace velomaris {
+
+namespace {
+
+// Records errno as the calling thread's pending socket error and returns -1.
+int Failed() {
+    SetPendingSocketError(WinsockErrorFromErrno(errno));
+    return -1;
+}
+
+sockaddr_in MakeAddress(const std::string& ip, int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = ip.empty() ? htonl(INADDR_ANY) : AddressFromText(ip);
+    return address;
+}
+
+// A connect interrupted by a signal goes on in the background; wait for its outcome.
+int FinishInterruptedConnect(int handle) {
+    pollfd entry{handle, POLLOUT, 0};
+    for (;;) {
+        int ready = ::poll(&entry, 1, -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0) {
+            return Failed();
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+            return Failed();
+        }
+        if (error != 0) {
+            errno = error;
+            return Failed();
+        }
+        return 0;
+    }
+}
+
+}  // namespace
+
+TIdSocketHandle::~TIdSocketHandle() {
+    ShutAndClose();
+}
+
+void TIdSocketHandle::CreateSocket() {
+    ShutAndClose();
+    // Close-on-exec: a program started later (a browser, xdg-open) must not inherit sockets.
+    handle_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle_ < 0) {
+        handle_ = -1;
+        throw EIdInvalidSocket();
+    }
+    isOpen_ = true;
+}
+
+void TIdSocketHandle::BindSocket() {
+    sockaddr_in address = MakeAddress(IP, Port);
+    int result = ::bind(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (result != 0) {
+        result = Failed();
+        if (PendingSocketError() == kWsaeAddrInUse) {
+            throw EIdCouldNotBindSocket();
+        }
+        stack_.CheckSocketResult(result);
+    }
+    ReadAddressesBack(false);
+}
+
+void TIdSocketHandle::SetRemote(const std::string& address, int port) {
+    RemoteAddress = address;
+    RemotePort = port;
+}
+
+int TIdSocketHandle::ConnectSocket() {
+    sockaddr_in address = MakeAddress(RemoteAddress, RemotePort);
+    int result = ::connect(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (result != 0) {
+        result = errno == EINTR ? FinishInterruptedConnect(handle_) : Failed();
+    }
+    if (result == 0) {
+        ReadAddressesBack(true);
+    }
+    return result;
+}
+
+void TIdSocketHandle::ListenSocket(int backlog) {
+    int result = ::listen(handle_, backlog);
+    stack_.CheckSocketResult(result == 0 ? 0 : Failed());
+}
+
+bool TIdSocketHandle::AcceptSocket(int listeningHandle) {
+    ResetHandle();
+    int accepted = ::accept4(listeningHandle, nullptr, nullptr, SOCK_CLOEXEC);
+    if (accepted < 0) {
+        // An interrupted accept means "nothing accepted", as does a listener closed meanwhile.
+        if (stack_.CheckSocketResult(Failed(), {kWsaeIntr, kWsaeNotSock})) {
+            return false;
+        }
+    }
+    handle_ = accepted;
+    isOpen_ = true;
+    ReadAddressesBack(true);
+    return true;
+}
+
+int TIdSocketHandle::SendBytes(const void* buffer, int count) {
+    for (;;) {
+        ssize_t sent = ::send(handle_, buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
+        if (sent >= 0) {
+            return static_cast<int>(sent);
+        }
+        if (errno != EINTR) {
+            return Failed();
+        }
+    }
+}
+
+int TIdSocketHandle::ReceiveBytes(void* buffer, int count) {
+    for (;;) {
+        ssize_t received = ::recv(handle_, buffer, static_cast<size_t>(count), 0);
+        if (received >= 0) {
+            return static_cast<int>(received);
+        }
+        if (errno != EINTR) {
+            return Failed();
+        }
+    }
+}
+
+bool TIdSocketHandle::WaitReadable(int timeoutMs) {
+    if (!isOpen_) {
+        throw EIdConnClosedGracefully();
+    }
+    pollfd entry{handle_, POLLIN, 0};
+    for (;;) {
+        // poll instead of select: select cannot watch a descriptor number of 1024 or more.
+        int ready = ::poll(&entry, 1, timeoutMs == -2 ? -1 : timeoutMs);
+        if (ready < 0 && errno == EINTR) {
+            continue;  // a signal is not the end of the wait (a shortened wait is harmless)
+        }
+        return ready == 1;
+    }
+}
+
+void TIdSocketHandle::ShutAndClose() {
+    if (isOpen_) {
+        isOpen_ = false;
+        ::shutdown(handle_, SHUT_WR);
+        ::close(handle_);
+        handle_ = -1;
+    }
+}
+
+void TIdSocketHandle::ResetHandle() {
+    isOpen_ = false;
+    handle_ = -1;
+    IP.clear();
+    Port = 0;
+    RemoteAddress.clear();
+    RemotePort = 0;
+}
+
+void TIdSocketHandle::SetNoDelay() {
+    int on = 1;
+    int result = ::setsockopt(handle_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    stack_.CheckSocketResult(result == 0 ? 0 : Failed());
+}
+
+void TIdSocketHandle::ReadAddressesBack(bool remoteToo) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        IP = TextFromAddress(address.sin_addr.s_addr);
+        Port = ntohs(address.sin_port);
+    }
+    if (remoteToo) {
+        length = sizeof address;
+        if (::getpeername(handle_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            RemoteAddress = TextFromAddress(address.sin_addr.s_addr);
+            RemotePort = ntohs(address.sin_port);
+        }
+    }
+}
+
+}  // namespace velomaris
