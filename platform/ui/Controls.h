@@ -1,0 +1,130 @@
+// The plain control models. They hold state only; a windowed backend mirrors them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+#include "platform/ui/Component.h"
+
+namespace velomaris {
+
+// An index outside a list of items or pages.
+class EListError : public Exception {
+    using Exception::Exception;
+};
+
+class TButton : public TControl {
+public:
+    using TControl::TControl;
+};
+
+class TLabel : public TControl {
+public:
+    using TControl::TControl;
+};
+
+// A single-line text field. A password character only changes how a window draws the text.
+class TEdit : public TControl {
+public:
+    using TControl::TControl;
+    char PasswordChar() const { return passwordChar_; }
+    void SetPasswordChar(char c) { passwordChar_ = c; }
+
+private:
+    char passwordChar_ = '\0';
+};
+
+class TCheckBox : public TControl {
+public:
+    using TControl::TControl;
+    bool Checked() const { return checked_; }
+    void SetChecked(bool checked) { checked_ = checked; }
+
+private:
+    bool checked_ = false;
+};
+
+class TRadioButton : public TControl {
+public:
+    using TControl::TControl;
+    bool Checked() const { return checked_; }
+    void SetChecked(bool checked) { checked_ = checked; }
+
+private:
+    bool checked_ = false;
+};
+
+// A drop-down list with an editable text. ItemIndex is -1 when no item is selected.
+class TComboBox : public TControl {
+public:
+    using TControl::TControl;
+    const std::vector<std::string>& Items() const { return items_; }
+    void SetItems(std::vector<std::string> items);
+    int ItemIndex() const { return itemIndex_; }
+    // Selecting an item also sets the text; -1 clears the selection and keeps the text.
+    // An index outside the items raises EListError.
+    void SetItemIndex(int index);
+
+private:
+    std::vector<std::string> items_;
+    int itemIndex_ = -1;
+};
+
+// Tabs with captions; one active page.
+class TPageControl : public TControl {
+public:
+    TPageControl(TForm* owner, std::string name, std::vector<std::string> pageCaptions);
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+    const std::string& PageCaption(int index) const {
+        return pages_.at(static_cast<size_t>(index));
+    }
+    int ActivePageIndex() const { return activePage_; }
+    // An index outside the pages raises EListError.
+    void SetActivePageIndex(int index);
+
+private:
+    std::vector<std::string> pages_;
+    int activePage_ = 0;
+};
+
+// A menu item; a caption of "-" is a separator. Items with children open a submenu.
+class TMenuItem : public TControl {
+public:
+    using TControl::TControl;
+    void Add(TMenuItem& child) { children_.push_back(&child); }
+    const std::vector<TMenuItem*>& Items() const { return children_; }
+    bool IsSeparator() const { return Caption() == "-"; }
+
+private:
+    std::vector<TMenuItem*> children_;
+};
+
+// A menu bar or a pop-up menu: an ordered list of top-level items.
+class TMenu : public TComponent {
+public:
+    using TComponent::TComponent;
+    void Add(TMenuItem& item) { items_.push_back(&item); }
+    const std::vector<TMenuItem*>& Items() const { return items_; }
+
+private:
+    std::vector<TMenuItem*> items_;
+};
+
+// The notification-area icon of a form: registered with a tip text, deleted again at exit.
+// A windowed backend shows it; without one it is only a record of what was asked.
+class TTrayIcon : public TComponent {
+public:
+    using TComponent::TComponent;
+    bool Registered() const { return registered_; }
+    const std::string& Tip() const { return tip_; }
+    // Returns whether the shell accepted the icon (always, without a shell).
+    bool Register(std::string tip);
+    void Delete() { registered_ = false; }
+
+private:
+    bool registered_ = false;
+    std::string tip_;
+};
+
+}  // namespace velomaris
