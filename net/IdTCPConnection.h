@@ -29,7 +29,7 @@ public:
     static constexpr std::int32_t kDefaultBufferSize = 32768;
     // ReadIntoStream with a count never sizes the stream further than this ahead of the bytes
     // that have arrived, so an announced length cannot make the process allocate gigabytes.
-    static constexpr std::int64_t kMaxStreamPresize = 64 * 1024 * 1024;
+    static constexpr std::int64_t kMaxStreamPresize = 16 * 1024 * 1024;
 
     TIdTCPConnection();
     ~TIdTCPConnection() override;
