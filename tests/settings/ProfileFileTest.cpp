@@ -290,12 +290,13 @@ TEST_F(ProfileFileTest, AMissingDirectoryMakesTheWriteFail) {
 }
 
 TEST_F(ProfileFileTest, AnUnwritableDirectoryMakesTheWriteFail) {
-    ::chmod(dir_.Path().c_str(), 0755);
     const std::string before = "[S]\r\nk=old\r\n";
     WriteBytes(path_, before);
     ::chmod(path_.c_str(), 0666);
+    // Read-only for its owner too, for runs that are not root and so stay the owner.
+    ::chmod(dir_.Path().c_str(), 0555);
     // The file itself is writable, but it can only be replaced atomically through the
-    // directory, which belongs to another user.
+    // directory, which is not.
     const std::string path = path_;
     EXPECT_TRUE(testing::RunUnprivileged([path] {
         try {
