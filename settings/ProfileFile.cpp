@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -289,6 +290,23 @@ void CheckWritable(const std::string& gbkPath) {
     }
 }
 
+// The file a write replaces: the target of a symbolic link, so that the link stays a link
+// and the file it points to gets the new content.
+std::string ReplacementTarget(const std::string& gbkPath) {
+    const std::string osPath = OsPath(gbkPath);
+    struct stat st {};
+    if (::lstat(osPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return gbkPath;
+    }
+    char* resolved = ::realpath(osPath.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return gbkPath;  // a dangling link is replaced by the file itself
+    }
+    const std::string target(resolved);
+    std::free(resolved);
+    return Utf8ToGbk(target);
+}
+
 }  // namespace
 
 std::string TProfileFile::ReadString(std::string_view section, std::string_view key,
@@ -372,7 +390,7 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key,
         lines.push_back({"[" + std::string(section) + "]", kLineBreak});
         lines.push_back(keyLine);
     }
-    ReplaceFileAtomically(path_, JoinLines(lines), 0600);
+    ReplaceFileAtomically(ReplacementTarget(path_), JoinLines(lines), 0600);
 }
 
 void TProfileFile::WriteInteger(std::string_view section, std::string_view key,

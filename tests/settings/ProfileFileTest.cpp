@@ -182,6 +182,16 @@ TEST_F(ProfileFileTest, WritesChangeOnlyTheirOwnLines) {
     EXPECT_EQ(profile_.ReadString("other", "x", ""), "1 ; not a comment");
 }
 
+TEST_F(ProfileFileTest, ALinkedFileIsWrittenThroughItsLink) {
+    TemporaryDirectory elsewhere;
+    const std::string real = elsewhere.File("real.ini");
+    WriteBytes(real, "[S]\r\nk=old\r\n");
+    std::filesystem::create_symlink(real, path_);
+    profile_.WriteString("S", "k", "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(path_));
+    EXPECT_EQ(ReadBytes(real), "[S]\r\nk=new\r\n");
+}
+
 TEST_F(ProfileFileTest, ABrokenHeaderStaysAndTheSectionIsAddedAgain) {
     WriteBytes(path_, "[FTP\r\nftpaddr=lost\r\n");
     profile_.WriteString("FTP", "ftpaddr", "h");
