@@ -329,6 +329,28 @@ TEST_F(ProfileFileTest, AnUnreadableFileGivesDefaultsAndIsNeverOverwritten) {
     ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
     EXPECT_EQ(profile_.ReadInteger("S", "k", 7), 7);
     EXPECT_THROW(profile_.WriteString("S", "k", "v"), EProfileError);
+    std::filesystem::remove(path_);
+
+    // A file its reader has no permission for.
+    const std::string before = "[S]\r\nk=secret\r\n";
+    WriteBytes(path_, before);
+    ::chmod(path_.c_str(), 0);
+    ::chmod(dir_.Path().c_str(), 0777);
+    const std::string path = path_;
+    EXPECT_TRUE(testing::RunUnprivileged([path] {
+        TProfileFile profile(path);
+        if (profile.ReadString("S", "k", "d") != "d") {
+            return false;
+        }
+        try {
+            profile.WriteString("S", "k", "v");
+        } catch (const EProfileError&) {
+            return true;
+        }
+        return false;
+    }));
+    ::chmod(path_.c_str(), 0600);
+    EXPECT_EQ(ReadBytes(path_), before);
 }
 
 TEST_F(ProfileFileTest, AFileOverTheLimitGivesDefaultsAndIsNeverOverwritten) {

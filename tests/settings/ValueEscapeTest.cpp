@@ -36,6 +36,10 @@ TEST(ValueEscapeTest, EscapedFormsAreExact) {
         {"a\\b\r\n",
          "\x7F"
          "a\\x5Cb\\x0D\\x0A"},
+        // The example in the README.
+        {" a\\b\r\n",
+         "\x7F\\x20"
+         "a\\x5Cb\\x0D\\x0A"},
         {std::string("\0", 1), "\x7F\\x00"},
         {"\x7F", "\x7F\\x7F"},
         {"\xB2\xCE\x01", "\x7F\xB2\xCE\\x01"},
