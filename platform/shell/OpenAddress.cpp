@@ -1,6 +1,7 @@
 #include "platform/shell/OpenAddress.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,9 +18,15 @@ namespace velomaris {
 namespace {
 
 // The executable the name stands for, searched in PATH as execvp would; empty when none.
+bool IsExecutableFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
 std::string FindProgram(const std::string& program) {
     if (program.find('/') != std::string::npos) {
-        return ::access(program.c_str(), X_OK) == 0 ? program : std::string();
+        return IsExecutableFile(program) ? program : std::string();
     }
     const char* path = std::getenv("PATH");
     std::string directories = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -31,7 +38,7 @@ std::string FindProgram(const std::string& program) {
             end == start ? std::string(".") : directories.substr(start, end - start);
         candidate.push_back('/');
         candidate.append(program);
-        if (::access(candidate.c_str(), X_OK) == 0) {
+        if (IsExecutableFile(candidate)) {
             return candidate;
         }
         if (end == std::string::npos) {
@@ -42,7 +49,7 @@ std::string FindProgram(const std::string& program) {
 }
 
 // Runs in the grandchild between fork and exec: async-signal-safe calls only.
-[[noreturn]] void ExecDetached(const char* file, char* const argv[]) {
+[[noreturn]] void ExecDetached(const char* file, char* const argv[], int maxDescriptor) {
     ::setsid();
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
@@ -52,7 +59,11 @@ std::string FindProgram(const std::string& program) {
     }
     // Sockets and files of the program (an FTP control connection, say) must not live on
     // in a browser started from here.
-    ::close_range(3, ~0U, 0);
+    if (::close_range(3, ~0U, 0) != 0) {
+        for (int fd = 3; fd < maxDescriptor; ++fd) {
+            ::close(fd);
+        }
+    }
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -89,6 +100,8 @@ bool XdgOpenAddressOpener::Open(const std::string& gbkAddress) {
     // Everything exec needs is built before fork: the child may not allocate.
     std::string argv0 = program_;
     char* argv[] = {argv0.data(), address.data(), nullptr};
+    const long openMax = ::sysconf(_SC_OPEN_MAX);
+    const int maxDescriptor = openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
 
     // Double fork: the intermediate child exits at once and is reaped here; the grandchild
     // that runs the opener is adopted by init, so nothing waits for it and no zombie stays.
@@ -99,7 +112,7 @@ bool XdgOpenAddressOpener::Open(const std::string& gbkAddress) {
     if (child == 0) {
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
-            ExecDetached(file.c_str(), argv);
+            ExecDetached(file.c_str(), argv, maxDescriptor);
         }
         ::_exit(grandchild < 0 ? 1 : 0);
     }

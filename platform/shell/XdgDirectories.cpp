@@ -123,7 +123,13 @@ std::string ConfigHomeDirectory() {
 std::string DesktopDirectory() {
     const std::string home = OsHomeDirectory();
     std::optional<std::string> desktop;
-    std::ifstream file(OsConfigHome() + "/user-dirs.dirs", std::ios::binary);
+    const std::string userDirs = OsConfigHome() + "/user-dirs.dirs";
+    struct stat st {};
+    std::ifstream file;
+    // Only a regular file is read: opening a FIFO put in its place would wait for a writer.
+    if (::stat(userDirs.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        file.open(userDirs, std::ios::binary);
+    }
     std::string line;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') {

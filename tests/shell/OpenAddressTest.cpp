@@ -92,7 +92,9 @@ TEST_F(OpenAddressTest, TheOpenerRunsDetachedWithACleanStart) {
 TEST_F(OpenAddressTest, TheOpenerIsFoundInPath) {
     WriteFakeOpener("xdg-open");
     testing::ScopedEnvironment env;
-    env.Set("PATH", "/nonexistent:" + dir_.Path().string());
+    // A directory of that name earlier in PATH is no program.
+    std::filesystem::create_directories(dir_.Path() / "first" / "xdg-open");
+    env.Set("PATH", "/nonexistent:" + dir_.File("first") + ":" + dir_.Path().string());
     EXPECT_TRUE(XdgOpenAddressOpener().Open("http://www.example.com/"));
     EXPECT_NE(WaitForReport().find("http://www.example.com/|"), std::string::npos);
 }
