@@ -209,4 +209,64 @@ std::string EncodeBase64(std::string_view bytes) {
     return out;
 }
 
+bool AnswerChallenge(const TIdHeaderList& challenges,
+                     std::shared_ptr<TIdAuthentication>& authenticator,
+                     const TIdSelectAuthorizationEvent& onSelect,
+                     const TIdAuthorizationEvent& onAuthorization) {
+    if (!authenticator) {
+        TIdAuthenticationClass authClass = FindChallengeClass(challenges);
+        if (!authClass.Create) {
+            return false;
+        }
+        if (onSelect) {
+            onSelect(authClass, challenges);
+            if (!authClass.Create) {
+                return false;
+            }
+        }
+        authenticator = authClass.Create();
+    }
+    authenticator->SetChallengeLines(challenges);
+    if (!onAuthorization) {
+        return false;
+    }
+    switch (authenticator->Next()) {
+        case TIdAuthWhatsNext::wnDoRequest:
+            return true;
+        case TIdAuthWhatsNext::wnAskTheProgram: {
+            bool handled = false;
+            onAuthorization(*authenticator, handled);
+            return handled;
+        }
+        case TIdAuthWhatsNext::wnFail:
+            break;
+    }
+    return false;
+}
+
+void ReleaseAuthenticatorsOnDisconnect(std::shared_ptr<TIdAuthentication>& requestAuthenticator,
+                                       TIdAuthentication* proxyAuthenticator) {
+    if (requestAuthenticator &&
+        requestAuthenticator->Steps() == requestAuthenticator->CurrentStep) {
+        requestAuthenticator.reset();
+    }
+    if (proxyAuthenticator != nullptr) {
+        proxyAuthenticator->Reset();
+    }
+}
+
+std::string AuthorizationHeaderValue(std::shared_ptr<TIdAuthentication>& authenticator,
+                                     bool basicAuthentication, std::string_view username,
+                                     std::string_view password) {
+    if (!authenticator) {
+        if (!basicAuthentication) {
+            return std::string();
+        }
+        authenticator = std::make_shared<TIdBasicAuthentication>();
+        authenticator->SetUsername(username);
+        authenticator->SetPassword(password);
+    }
+    return authenticator->Authentication();
+}
+
 }  // namespace velomaris

@@ -101,6 +101,34 @@ std::string ChallengeScheme(std::string_view challenge);
 // registered; empty (no Create) when no listed scheme is.
 TIdAuthenticationClass FindChallengeClass(const TIdHeaderList& challenges);
 
+// Events of the HTTP client. The select event may pick another class for the challenges (or
+// none); the authorization event may fill in credentials and answers whether to try again.
+using TIdSelectAuthorizationEvent =
+    std::function<void(TIdAuthenticationClass& authClass, const TIdHeaderList& challenges)>;
+using TIdAuthorizationEvent = std::function<void(TIdAuthentication& authenticator, bool& handled)>;
+
+// Answers a 401 (server) or 407 (proxy) challenge as the client does; returns whether the
+// request should be sent again with credentials. Without an attached authenticator one is
+// made for the first registered scheme among the challenge lines and attached (none when no
+// listed scheme is registered, and the challenge is declined). Without an authorization
+// handler the challenge is then declined, the new authenticator staying attached.
+bool AnswerChallenge(const TIdHeaderList& challenges,
+                     std::shared_ptr<TIdAuthentication>& authenticator,
+                     const TIdSelectAuthorizationEvent& onSelect,
+                     const TIdAuthorizationEvent& onAuthorization);
+
+// Run whenever the client's connection closes: an authenticator of the request that has done
+// all its steps is dropped; the proxy's authenticator is reset.
+void ReleaseAuthenticatorsOnDisconnect(std::shared_ptr<TIdAuthentication>& requestAuthenticator,
+                                       TIdAuthentication* proxyAuthenticator);
+
+// The value of an "Authorization" header: the attached authenticator's, or, when none is
+// attached and basicAuthentication is set, that of a new basic authenticator for the user
+// name and password, which is attached. Empty when neither applies.
+std::string AuthorizationHeaderValue(std::shared_ptr<TIdAuthentication>& authenticator,
+                                     bool basicAuthentication, std::string_view username,
+                                     std::string_view password);
+
 // Standard base64 (RFC 4648 section 4): the "+/" alphabet, padded with "=", no line breaks.
 std::string EncodeBase64(std::string_view bytes);
 

@@ -189,4 +189,30 @@ std::string TIdCookieManager::BuildCookieValue(std::string_view host, std::strin
     return value;
 }
 
+void TIdClientCookieStore::Assign(TIdCookieManager* manager) {
+    if (manager == manager_) {
+        return;
+    }
+    manager_ = manager;
+    if (own_ && manager != own_.get()) {
+        own_.reset();
+    }
+}
+
+void TIdClientCookieStore::StoreResponseCookies(bool allowCookies, const TIdHeaderList& headerLines,
+                                                const std::string& host) {
+    if (manager_ == nullptr && allowCookies) {
+        own_ = std::make_unique<TIdCookieManager>();
+        manager_ = own_.get();
+    }
+    if (manager_ != nullptr) {
+        manager_->StoreResponseCookies(headerLines, host);
+    }
+}
+
+std::string TIdClientCookieStore::CookieValueFor(const std::string& host,
+                                                 const std::string& path) const {
+    return manager_ == nullptr ? std::string() : manager_->BuildCookieValue(host, path, false);
+}
+
 }  // namespace velomaris

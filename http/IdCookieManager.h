@@ -133,6 +133,34 @@ private:
     TIdCookies cookies_;
 };
 
+// How an HTTP client holds its cookie store: none at first; one the client makes itself on
+// the first response when cookies are allowed; or one assigned from outside, which is not
+// owned and is used whatever AllowCookies says. Assigning another store frees the one the
+// client made itself.
+class TIdClientCookieStore {
+public:
+    TIdClientCookieStore() = default;
+    TIdClientCookieStore(const TIdClientCookieStore&) = delete;
+    TIdClientCookieStore& operator=(const TIdClientCookieStore&) = delete;
+
+    TIdCookieManager* Manager() const { return manager_; }
+    void Assign(TIdCookieManager* manager);
+    // Whether the store in use is the one the client made.
+    bool OwnsManager() const { return own_ != nullptr && manager_ == own_.get(); }
+
+    // After every response head (interim 100 responses too): makes the client's own store when
+    // allowed and none exists, then stores the response's cookies for host.
+    void StoreResponseCookies(bool allowCookies, const TIdHeaderList& headerLines,
+                              const std::string& host);
+    // The "Cookie" value for a request to host and path (no secure transport exists); empty
+    // without a store.
+    std::string CookieValueFor(const std::string& host, const std::string& path) const;
+
+private:
+    std::unique_ptr<TIdCookieManager> own_;
+    TIdCookieManager* manager_ = nullptr;
+};
+
 // Whether a cookie of domain goes with a request to host: the host is the domain itself or
 // ends with "." and the domain (a leading "." of the domain ignored), ignoring case. An IPv4
 // address matches only itself.

@@ -325,5 +325,55 @@ TEST_F(CookieStore, ConcurrentStoringAndBuildingStayConsistent) {
     EXPECT_EQ(value.size(), std::string("T0=199; T1=199; T2=199").size()) << value;
 }
 
+TEST(CookieClientStore, MadeOnTheFirstResponseOnlyWhenAllowed) {
+    TIdHeaderList response;
+    response.Add("Set-Cookie: SID=abc; path=/");
+
+    TIdClientCookieStore refused;
+    refused.StoreResponseCookies(false, response, "site");
+    EXPECT_EQ(refused.Manager(), nullptr);
+    EXPECT_EQ(refused.CookieValueFor("site", "/"), "");
+
+    TIdClientCookieStore allowed;
+    EXPECT_EQ(allowed.CookieValueFor("site", "/"), "");
+    // Even a response without cookies makes the store.
+    allowed.StoreResponseCookies(true, TIdHeaderList(), "site");
+    ASSERT_NE(allowed.Manager(), nullptr);
+    EXPECT_TRUE(allowed.OwnsManager());
+    TIdCookieManager* own = allowed.Manager();
+    allowed.StoreResponseCookies(true, response, "site");
+    EXPECT_EQ(allowed.Manager(), own);
+    EXPECT_EQ(allowed.CookieValueFor("site", "/"), "SID=abc");
+    EXPECT_EQ(allowed.CookieValueFor("other", "/"), "");
+}
+
+TEST(CookieClientStore, AssignedStoreIsUsedRegardlessAndReplacesTheOwnOne) {
+    TIdHeaderList response;
+    response.Add("Set-Cookie: SID=abc; path=/");
+
+    TIdClientCookieStore client;
+    client.StoreResponseCookies(true, response, "site");
+    ASSERT_TRUE(client.OwnsManager());
+
+    TIdCookieManager shared;
+    client.Assign(&shared);
+    EXPECT_EQ(client.Manager(), &shared);
+    EXPECT_FALSE(client.OwnsManager());
+    // The own store is gone with its cookies; the assigned one is used even when cookies are
+    // not allowed.
+    EXPECT_EQ(client.CookieValueFor("site", "/"), "");
+    client.StoreResponseCookies(false, response, "site");
+    EXPECT_EQ(shared.Cookies().Count(), 1);
+    EXPECT_EQ(client.CookieValueFor("site", "/"), "SID=abc");
+
+    // Without a store again, the next allowed response makes a new own one.
+    client.Assign(nullptr);
+    EXPECT_EQ(client.CookieValueFor("site", "/"), "");
+    client.StoreResponseCookies(true, TIdHeaderList(), "site");
+    EXPECT_TRUE(client.OwnsManager());
+    EXPECT_NE(client.Manager(), &shared);
+    EXPECT_EQ(shared.Cookies().Count(), 1);
+}
+
 }  // namespace
 }  // namespace velomaris
