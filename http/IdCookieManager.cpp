@@ -61,10 +61,27 @@ void TIdCookies::Clear() {
 
 TIdCookieManager::TIdCookieManager(TIdCookieClock clock) : clock_(std::move(clock)) {}
 
+namespace {
+
+// RFC 6265bis section 5.6: a name or value holding a control byte (TAB aside) is ignored
+// entirely. It would go back in the "Cookie" header, where a NUL or CR is refused and would
+// make every later request of the client fail.
+bool HoldsControlByte(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+    });
+}
+
+}  // namespace
+
 bool TIdCookieManager::StoreCookie(const std::string& text, const std::string& host,
                                    TIdCookieClass cookieClass) {
     std::unique_ptr<TIdNetscapeCookie> cookie = CreateCookie(cookieClass, clock_);
     cookie->ParseCookieText(text);
+    if (HoldsControlByte(cookie->CookieName) || HoldsControlByte(cookie->Value)) {
+        return false;
+    }
     if (cookie->Domain.empty()) {
         cookie->Domain = host;
     }

@@ -280,6 +280,17 @@ TEST_F(CookieStore, ADomainKeepsItsNewestFiftyCookies) {
     EXPECT_EQ(store_.Cookies()[0].Value, "new");
 }
 
+TEST_F(CookieStore, NameOrValueWithAControlByteIsIgnored) {
+    // Sent back, such a byte would break the "Cookie" header of every later request.
+    EXPECT_FALSE(Store(std::string("NUL=a\0b; path=/", 15)));
+    EXPECT_FALSE(Store("CR=a\rb; path=/"));
+    EXPECT_FALSE(Store("DEL=a\x7F; path=/"));
+    EXPECT_FALSE(Store("N\x01=v; path=/"));
+    EXPECT_TRUE(Store("TAB=a\tb; path=/"));
+    EXPECT_TRUE(Store("GBK=\xD6\xD0; path=/"));
+    EXPECT_EQ(CookieFor("site", "/"), "GBK=\xD6\xD0; TAB=a\tb");
+}
+
 TEST_F(CookieStore, NewCookieHandlerMayVeto) {
     std::vector<std::string> offered;
     store_.OnNewCookie = [&](const TIdNetscapeCookie& cookie) {
