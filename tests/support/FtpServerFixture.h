@@ -1,0 +1,39 @@
+// A real FTP server for integration tests: Debian's pyftpdlib, started on a free loopback port
+// with a temporary home directory and one user, and stopped (killed and reaped) at the end.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "tests/support/TempDir.h"
+
+namespace velomaris {
+
+class FtpServerFixture {
+public:
+    // Starts the server and waits until it listens; raises std::runtime_error with the
+    // server's own output when it cannot start (pyftpdlib missing, for example).
+    FtpServerFixture();
+    ~FtpServerFixture();
+    FtpServerFixture(const FtpServerFixture&) = delete;
+    FtpServerFixture& operator=(const FtpServerFixture&) = delete;
+
+    int Port() const { return port_; }
+    const std::string& User() const { return user_; }
+    const std::string& Password() const { return password_; }
+    // The user's home directory (the FTP root), with a trailing "/".
+    std::string Home() const { return dir_.Path() + "home/"; }
+
+private:
+    void Stop();
+
+    TempDir dir_;
+    std::string user_ = "anna";
+    std::string password_ = "secret";
+    pid_t pid_ = -1;
+    int output_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace velomaris
