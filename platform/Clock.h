@@ -1,9 +1,12 @@
 // Time sources: a monotonic clock for timers and the wall clock's local time for the
 // workflows (clock watch, result windows) and HTTP dates. The virtual clock lets tests move
 // both at once without sleeping.
+//
+// Times are plain millisecond counts: this header is included by sources compiled with GBK
+// literals, and g++ 12 cannot compile the standard <chrono> header that way (it holds a
+// literal with a character GBK lacks).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -24,8 +27,9 @@ struct TDateTimeParts {
 
 class Clock {
 public:
-    // Monotonic milliseconds: never jumps with the wall clock, so timer periods stay true.
-    using TimePoint = std::chrono::time_point<std::chrono::steady_clock, std::chrono::milliseconds>;
+    // Milliseconds on a monotonic scale with an arbitrary origin: never jumps with the wall
+    // clock, so timer periods stay true.
+    using TimePoint = std::int64_t;
 
     virtual ~Clock() = default;
     Clock() = default;
@@ -33,55 +37,57 @@ public:
     Clock& operator=(const Clock&) = delete;
 
     virtual TimePoint Now() const = 0;
-    // The wall clock as UTC.
-    virtual std::chrono::system_clock::time_point UtcNow() const = 0;
+    // The wall clock: milliseconds since 1970-01-01 00:00:00 UTC.
+    virtual std::int64_t UtcNowMs() const = 0;
     // The wall clock in the local time zone.
     virtual TDateTimeParts LocalNow() const = 0;
-    // Seconds east of UTC that local time had at the given instant.
-    virtual std::int32_t UtcOffsetSeconds(std::chrono::system_clock::time_point at) const = 0;
+    // Seconds east of UTC that local time had at the given wall-clock instant.
+    virtual std::int32_t UtcOffsetSeconds(std::int64_t utcMs) const = 0;
 };
 
 // The system's clocks and time zone (steady_clock, system_clock, localtime_r).
 class RealClock final : public Clock {
 public:
     TimePoint Now() const override;
-    std::chrono::system_clock::time_point UtcNow() const override;
+    std::int64_t UtcNowMs() const override;
     TDateTimeParts LocalNow() const override;
-    std::int32_t UtcOffsetSeconds(std::chrono::system_clock::time_point at) const override;
+    std::int32_t UtcOffsetSeconds(std::int64_t utcMs) const override;
 };
 
 // A clock that moves only when told to. Monotonic and wall time advance together; local time
 // is the wall time shifted by a fixed offset (no daylight-saving changes), so a test that sets
 // "08:04:59" and advances one second sees "08:05:00" whatever the machine's time zone.
-// Thread-safe reads: engines on worker threads may look at it.
+// Thread-safe: engines on worker threads may read it.
 class VirtualClock final : public Clock {
 public:
     // Starts at local 2010-08-31 15:45:46 with offset +08:00 unless told otherwise.
     VirtualClock();
 
     TimePoint Now() const override;
-    std::chrono::system_clock::time_point UtcNow() const override;
+    std::int64_t UtcNowMs() const override;
     TDateTimeParts LocalNow() const override;
-    std::int32_t UtcOffsetSeconds(std::chrono::system_clock::time_point at) const override;
+    std::int32_t UtcOffsetSeconds(std::int64_t utcMs) const override;
 
-    // Moves monotonic and wall time forward (a negative step is refused with std::logic_error:
-    // the monotonic clock never goes back).
-    void Advance(std::chrono::milliseconds step);
+    // Moves monotonic and wall time forward; a negative step raises std::logic_error (the
+    // monotonic clock never goes back).
+    void Advance(std::int64_t milliseconds);
     // Moves both clocks forward to the given monotonic time; does nothing when already there.
     void AdvanceTo(TimePoint target);
     // Sets the wall clock so that local time reads these fields (the monotonic clock stays).
     void SetLocalTime(const TDateTimeParts& local);
+    // Keeps the instant; local time moves with the new offset.
     void SetUtcOffsetSeconds(std::int32_t offset);
 
 private:
     mutable std::mutex mutex_;
-    TimePoint now_;
-    std::chrono::system_clock::time_point utc_;
+    TimePoint now_ = 1'000'000;
+    std::int64_t utcMs_ = 0;
     std::int32_t offset_ = 8 * 3600;
 };
 
-// Calendar conversions without any time zone (proleptic Gregorian, UTC).
-TDateTimeParts UtcParts(std::chrono::system_clock::time_point at);
-std::chrono::system_clock::time_point FromUtcParts(const TDateTimeParts& parts);
+// Calendar conversions without any time zone (proleptic Gregorian, UTC), for milliseconds
+// since 1970-01-01 00:00:00 UTC.
+TDateTimeParts UtcParts(std::int64_t utcMs);
+std::int64_t FromUtcParts(const TDateTimeParts& parts);
 
 }  // namespace velomaris

@@ -39,7 +39,7 @@ void TScriptedBrowserEngine::Navigate(const std::string& url) {
     }
     std::weak_ptr<TScriptedBrowserEngine*> weak = self_;
     // Even an immediate page finishes through the loop, never inside Navigate.
-    app_.PostDelayed(page->delay, [weak, generation, page = *page] {
+    app_.PostDelayed(page->delayMs, [weak, generation, page = *page] {
         auto self = weak.lock();
         if (!self || *self == nullptr || (*self)->generation_ != generation) {
             return;

@@ -2,7 +2,6 @@
 // document-complete events arrive, on the application's (virtual) clock.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,11 +17,12 @@ class TApplication;
 
 class TScriptedBrowserEngine final : public TBrowserEngine {
 public:
-    // What a navigation yields: the document HTML (GBK), after how long it finishes, and how
+    // What a navigation yields: the document HTML (GBK), after how many milliseconds it
+    // finishes, and how
     // many document-complete events it raises (one per frame plus one for the page).
     struct TPage {
         std::string html;
-        std::chrono::milliseconds delay{0};
+        std::int64_t delayMs = 0;
         int completions = 1;
     };
     // Returns the page for an address, or nothing to leave the navigation pending until the

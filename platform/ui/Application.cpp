@@ -36,8 +36,8 @@ void TApplication::Post(std::function<void()> fn) {
     backend_.Wake();
 }
 
-void TApplication::PostDelayed(std::chrono::milliseconds delay, std::function<void()> fn) {
-    delayed_.emplace(nextId_++, DelayedCall{clock_.Now() + delay, std::move(fn)});
+void TApplication::PostDelayed(std::int64_t delayMs, std::function<void()> fn) {
+    delayed_.emplace(nextId_++, DelayedCall{clock_.Now() + delayMs, std::move(fn)});
 }
 
 void TApplication::MessageBox(const std::string& text, const std::string& title,

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -69,8 +68,9 @@ public:
 
     // Any thread: queues fn to run on the loop thread, after the events already queued.
     void Post(std::function<void()> fn);
-    // Loop thread: queues fn to run once, delay from now, ordered in time with the timers.
-    void PostDelayed(std::chrono::milliseconds delay, std::function<void()> fn);
+    // Loop thread: queues fn to run once, delayMs milliseconds from now, ordered in time with
+    // the timers.
+    void PostDelayed(std::int64_t delayMs, std::function<void()> fn);
 
     // A message box with text, title and icon; returns when it is closed. The loop keeps
     // running meanwhile (timers tick, posted events arrive).

@@ -1,5 +1,6 @@
 #include "platform/ui/HeadlessBackend.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ostream>
 
@@ -78,9 +79,9 @@ void THeadlessBackend::RunLoop(TApplication& app) {
             continue;
         }
         if (next) {
-            const auto wait = *next - clock_.Now();
-            if (wait > std::chrono::milliseconds::zero()) {
-                wake_.wait_for(lock, wait, [this] { return woken_; });
+            const std::int64_t wait = *next - clock_.Now();
+            if (wait > 0) {
+                wake_.wait_for(lock, std::chrono::milliseconds{wait}, [this] { return woken_; });
             }
         } else {
             wake_.wait(lock, [this] { return woken_; });

@@ -43,7 +43,7 @@ void TTimer::SetInterval(std::int64_t intervalMs) {
 
 void TTimer::Arm() {
     if (interval_ > 0) {
-        due_ = app_.GetClock().Now() + std::chrono::milliseconds{interval_};
+        due_ = app_.GetClock().Now() + interval_;
     } else {
         due_.reset();
     }

@@ -26,8 +26,8 @@ HeadlessHarness::~HeadlessHarness() {
     app_.reset();
 }
 
-void HeadlessHarness::Advance(std::chrono::milliseconds step) {
-    const Clock::TimePoint target = clock_.Now() + step;
+void HeadlessHarness::Advance(std::int64_t milliseconds) {
+    const Clock::TimePoint target = clock_.Now() + milliseconds;
     for (;;) {
         app_->DispatchPosted();
         const auto next = app_->NextDueTime();

@@ -2,7 +2,7 @@
 // every message box, and a policy deciding what happens while a box is open.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,9 +32,9 @@ public:
     // delayed call in time order, with the clock standing at each one's due time. May be
     // called while a box is open (from a box handler): that is the loop running on under the
     // box.
-    void Advance(std::chrono::milliseconds step);
+    void Advance(std::int64_t milliseconds);
     // Runs the posted events (and what is due now) without moving the clock.
-    void RunPending() { Advance(std::chrono::milliseconds::zero()); }
+    void RunPending() { Advance(0); }
 
     // A click by the user: through the loop, so an escaping exception becomes the general
     // error report instead of reaching the test.

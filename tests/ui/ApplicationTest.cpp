@@ -14,8 +14,6 @@
 namespace velomaris {
 namespace {
 
-using std::chrono::milliseconds;
-
 TEST(ErrorReportTextTest, AppendsAFullStopUnlessTheLastByteSortsAtOrBeforeIt) {
     struct Row {
         std::string message;
@@ -61,7 +59,7 @@ TEST_F(ApplicationTest, AnExceptionEscapingAHandlerBecomesTheErrorReportAndTheLo
     timer.SetEnabled(true);
 
     harness.UserClick(button);
-    harness.Advance(milliseconds{2000});
+    harness.Advance(2000);
 
     const TMessageBoxRecord click{TMessageKind::mkMessageBox, "'x' is not a valid integer value.",
                                   "Velomaris", TMessageBoxIcon::mbError};
@@ -141,7 +139,7 @@ TEST_F(ApplicationTest, RunShowsTheMainFormAndEndsOnTerminate) {
     EXPECT_EQ(shows, 1);
     EXPECT_TRUE(form.Visible());
     EXPECT_EQ(ticks, 3);
-    EXPECT_EQ(harness.Clock().Now() - start, milliseconds{15000});
+    EXPECT_EQ(harness.Clock().Now() - start, 15000);
 }
 
 // With the real clock the loop sleeps until an event is posted from another thread.
@@ -193,7 +191,7 @@ TEST(RealClockLoopTest, RealTimersFireThroughTheLoop) {
     const auto start = clock.Now();
     app.Run();
     EXPECT_EQ(ticks, 3);
-    EXPECT_GE(clock.Now() - start, milliseconds{15});
+    EXPECT_GE(clock.Now() - start, 15);
 }
 
 }  // namespace

@@ -10,12 +10,10 @@
 namespace velomaris {
 namespace {
 
-using std::chrono::milliseconds;
-
 class TimerTest : public ::testing::Test {
 protected:
     // Milliseconds since the test started.
-    long long Elapsed() { return (harness.Clock().Now() - start).count(); }
+    long long Elapsed() { return harness.Clock().Now() - start; }
     // A timer whose ticks are recorded as elapsed times.
     std::unique_ptr<TTimer> RecordingTimer(std::int64_t interval, std::vector<long long>& ticks) {
         auto timer = std::make_unique<TTimer>(harness.App(), "Timer", interval);
@@ -33,16 +31,16 @@ TEST_F(TimerTest, IsDisabledAtCreationWithTheDefaultInterval) {
     timer.OnTimer = [&] { ticks.push_back(Elapsed()); };
     EXPECT_FALSE(timer.Enabled());
     EXPECT_EQ(timer.Interval(), 1000);
-    harness.Advance(milliseconds{10'000});
+    harness.Advance(10'000);
     EXPECT_TRUE(ticks.empty());
 }
 
 TEST_F(TimerTest, TicksEveryIntervalFromTheMomentItIsEnabled) {
     std::vector<long long> ticks;
     auto timer = RecordingTimer(1000, ticks);
-    harness.Advance(milliseconds{250});
+    harness.Advance(250);
     timer->SetEnabled(true);
-    harness.Advance(milliseconds{3000});
+    harness.Advance(3000);
     EXPECT_EQ(ticks, (std::vector<long long>{1250, 2250, 3250}));
 }
 
@@ -51,7 +49,7 @@ TEST_F(TimerTest, AZeroOrNegativeIntervalNeverFires) {
         std::vector<long long> ticks;
         auto timer = RecordingTimer(interval, ticks);
         timer->SetEnabled(true);
-        harness.Advance(milliseconds{100'000});
+        harness.Advance(100'000);
         EXPECT_TRUE(ticks.empty()) << "interval " << interval;
         EXPECT_FALSE(timer->DueTime().has_value());
     }
@@ -82,11 +80,11 @@ TEST_F(TimerTest, ChangesWhileEnabledFollowTheRestartRules) {
         std::vector<long long> ticks;
         auto timer = RecordingTimer(1000, ticks);
         const auto begin = harness.Clock().Now();
-        timer->OnTimer = [&] { ticks.push_back((harness.Clock().Now() - begin).count()); };
+        timer->OnTimer = [&] { ticks.push_back(harness.Clock().Now() - begin); };
         timer->SetEnabled(true);
-        harness.Advance(milliseconds{600});
+        harness.Advance(600);
         row.apply(*timer);
-        harness.Advance(milliseconds{3400});
+        harness.Advance(3400);
         EXPECT_EQ(ticks, row.expected) << row.change;
     }
 }
@@ -95,9 +93,9 @@ TEST_F(TimerTest, ANewIntervalOnADisabledTimerTakesEffectWhenEnabled) {
     std::vector<long long> ticks;
     auto timer = RecordingTimer(1000, ticks);
     timer->SetInterval(60000);
-    harness.Advance(milliseconds{500});
+    harness.Advance(500);
     timer->SetEnabled(true);
-    harness.Advance(milliseconds{120'000});
+    harness.Advance(120'000);
     EXPECT_EQ(ticks, (std::vector<long long>{60500, 120500}));
 }
 
@@ -110,11 +108,11 @@ TEST_F(TimerTest, ALateTickFiresOnceAndIsNotQueued) {
     TTimer blocking(harness.App(), "Blocking", 500);
     blocking.OnTimer = [&] {
         blocking.SetEnabled(false);
-        harness.Clock().Advance(milliseconds{3700});  // the loop does not run meanwhile
+        harness.Clock().Advance(3700);  // the loop does not run meanwhile
     };
     fast->SetEnabled(true);
     blocking.SetEnabled(true);
-    harness.Advance(milliseconds{6500});
+    harness.Advance(6500);
     EXPECT_EQ(ticks, (std::vector<long long>{4200, 5200, 6200}));
 }
 
@@ -126,7 +124,7 @@ TEST_F(TimerTest, TimersDueAtTheSameTimeRunInCreationOrder) {
     b.OnTimer = [&] { order.push_back("B"); };
     b.SetEnabled(true);
     a.SetEnabled(true);
-    harness.Advance(milliseconds{1000});
+    harness.Advance(1000);
     EXPECT_EQ(order, (std::vector<std::string>{"B", "A", "B"}));
 }
 
@@ -146,10 +144,10 @@ TEST_F(TimerTest, AHandlerMayDisableOrDestroyAnotherDueTimer) {
     killer.SetEnabled(true);
     victim->SetEnabled(true);
     other.SetEnabled(true);
-    harness.Advance(milliseconds{1000});
+    harness.Advance(1000);
     victim = std::make_unique<TTimer>(harness.App(), "Victim", 1000);
     victim->SetEnabled(true);
-    harness.Advance(milliseconds{1000});
+    harness.Advance(1000);
     EXPECT_EQ(order, (std::vector<std::string>{"killer", "killer"}));
 }
 
@@ -162,7 +160,7 @@ TEST_F(TimerTest, TicksWhileAMessageBoxIsOpen) {
     timer.SetEnabled(true);
     harness.WhileBoxOpen([&](const TMessageBoxRecord& box) {
         events.push_back("box open: " + box.text);
-        harness.Advance(milliseconds{3500});
+        harness.Advance(3500);
         events.push_back("box closed");
     });
     TTimer step(harness.App(), "Step", 500);
@@ -172,12 +170,12 @@ TEST_F(TimerTest, TicksWhileAMessageBoxIsOpen) {
         events.push_back("handler continues at " + std::to_string(Elapsed()));
     };
     step.SetEnabled(true);
-    harness.Advance(milliseconds{500});
+    harness.Advance(500);
     EXPECT_EQ(events, (std::vector<std::string>{"box open: failed", "tick at 1000", "tick at 2000",
                                                 "tick at 3000", "tick at 4000", "box closed",
                                                 "handler continues at 4000"}));
     harness.WhileBoxOpen(nullptr);
-    harness.Advance(milliseconds{1000});
+    harness.Advance(1000);
     EXPECT_EQ(events.back(), "tick at 5000");
 }
 

@@ -12,7 +12,6 @@
 namespace velomaris {
 namespace {
 
-using std::chrono::milliseconds;
 using TPage = TScriptedBrowserEngine::TPage;
 
 class WebBrowserTest : public ::testing::Test {
@@ -46,33 +45,33 @@ TEST_F(WebBrowserTest, APageArrivesAfterItsDelayOnceForEachFrameAndForThePage) {
     harness.RunPending();
     completions.clear();
 
-    engine.RespondWith(TPage{"<html>framed</html>", milliseconds{1500}, 3});
+    engine.RespondWith(TPage{"<html>framed</html>", 1500, 3});
     browser.Navigate("http://b.invalid/");
-    harness.Advance(milliseconds{1499});
+    harness.Advance(1499);
     EXPECT_TRUE(completions.empty());
     EXPECT_EQ(browser.DocumentHtml(), "<html>old</html>");
-    harness.Advance(milliseconds{1});
+    harness.Advance(1);
     EXPECT_EQ(completions, (std::vector<std::string>(3, "<html>framed</html>")));
 }
 
 TEST_F(WebBrowserTest, ANewNavigationSupersedesTheOneInProgress) {
     engine.SetResponder([](const std::string& url) {
         if (url == "http://slow.invalid/") {
-            return std::optional<TPage>(TPage{"slow", milliseconds{2000}});
+            return std::optional<TPage>(TPage{"slow", 2000});
         }
-        return std::optional<TPage>(TPage{"fast", milliseconds{500}});
+        return std::optional<TPage>(TPage{"fast", 500});
     });
     browser.Navigate("http://slow.invalid/");
-    harness.Advance(milliseconds{500});
+    harness.Advance(500);
     browser.Navigate("http://fast.invalid/");
-    harness.Advance(milliseconds{5000});
+    harness.Advance(5000);
     EXPECT_EQ(completions, (std::vector<std::string>{"fast"}));
     EXPECT_EQ(browser.DocumentHtml(), "fast");
 }
 
 TEST_F(WebBrowserTest, APendingNavigationWaitsForTheTest) {
     browser.Navigate("http://pending.invalid/");
-    harness.Advance(milliseconds{60'000});
+    harness.Advance(60'000);
     EXPECT_TRUE(completions.empty());
     EXPECT_TRUE(engine.Pending());
     engine.Finish("<html>error page</html>");
@@ -112,10 +111,10 @@ TEST_F(WebBrowserTest, EventsOfAReplacedEngineOrADestroyedBrowserAreDropped) {
     auto& otherEngine = other->UseEngine(std::make_unique<TScriptedBrowserEngine>(harness.App()));
     int otherCompletions = 0;
     other->OnDocumentComplete = [&] { ++otherCompletions; };
-    otherEngine.RespondWith(TPage{"side", milliseconds{100}});
+    otherEngine.RespondWith(TPage{"side", 100});
     other->Navigate("http://side.invalid/");
     other.reset();
-    harness.Advance(milliseconds{1000});
+    harness.Advance(1000);
     EXPECT_EQ(otherCompletions, 0);
 }
 
@@ -124,7 +123,7 @@ TEST_F(WebBrowserTest, ABlankBrowserNeverCompletes) {
     int events = 0;
     blank.OnDocumentComplete = [&] { ++events; };
     blank.Navigate("http://www.example.org/");
-    harness.Advance(milliseconds{60'000});
+    harness.Advance(60'000);
     EXPECT_EQ(events, 0);
     EXPECT_EQ(blank.DocumentHtml(), "");
 }
