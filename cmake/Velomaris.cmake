@@ -21,3 +21,14 @@ function(velomaris_library)
     velomaris_gbk_literals(velomaris_${ARG_NAME})
   endif()
 endfunction()
+
+# The error-page templates the program loads from its own directory: copied beside the target's
+# executable whenever it is built.
+function(velomaris_copy_templates target)
+  foreach(template checkweb.html checkweb2.html)
+    add_custom_command(TARGET ${target} POST_BUILD
+                       COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                               ${PROJECT_SOURCE_DIR}/resources/${template}
+                               $<TARGET_FILE_DIR:${target}>/${template})
+  endforeach()
+endfunction()

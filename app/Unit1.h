@@ -1,0 +1,183 @@
+// The main window: the console of the whole tool. It holds the settings read from setfile.ini,
+// the hidden login fields and mode flags, the buffers, the step triggers and timers of the
+// workflows, the two browsers, the menus and the tray icon.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/browser/WebBrowser.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Form.h"
+#include "platform/ui/Memo.h"
+#include "platform/ui/Timer.h"
+
+namespace velomaris {
+
+// The values the publisher chooses: the page converted when setfile.ini names none, the page
+// the side browser shows, and where users write for help.
+inline constexpr char kDefaultWebMain[] = "http://www.example.com/index.php";
+inline constexpr char kSidePageAddress[] = "http://www.example.org/";
+inline constexpr char kSupportEmail[] = "support@example.com";
+
+// The caption is also the program's name in the list of programs started at log-on, so it
+// never changes.
+inline constexpr char kMainCaption[] = "VelomarisV3.0";
+
+// The three texts of the status line Label7; the workflows compare its caption with them.
+inline constexpr char kSiteOpening[] = "正在打开网站，请稍后....";
+inline constexpr char kSiteOpenFailed[] = "网站打开失败,请检查网络是否正常";
+inline constexpr char kSiteOpenSucceeded[] =
+    "网站打开成功，请检查网站界面，是否是你想要的界面，如果不是请重新再次打开主页";
+
+inline constexpr char kTitleNotice[] = "提示";
+inline constexpr char kTrayTip[] = "双击显示主界面";
+// The missing-files message of the start-up sequence, before the support address.
+inline constexpr char kMissingFilesText[] = "软件缺少必要文件，无法启动\r在线帮助：";
+
+// The error-page templates beside the program.
+inline constexpr char kTemplateFile1[] = "checkweb.html";
+inline constexpr char kTemplateFile2[] = "checkweb2.html";
+
+class TForm1 : public TForm {
+public:
+    explicit TForm1(TApplication& app);
+    ~TForm1() override;
+
+    // Visible controls of the button bar and the browser frame.
+    TLabel sLabel1;
+    TButton Button2;          // "登录FTP"
+    TButton Button4;          // "浏览主页"
+    TButton Button1;          // "开始转换"
+    TButton Button6;          // "启动差异更新" / "停止差异更新"
+    TButton Button7;          // "启动定时更新" / "停止定时更新"
+    TWebBrowser WebBrowser1;  // the page browser; its document-complete runs the site check
+    TWebBrowser WebBrowser2;  // the side browser, navigated once at start-up
+    TLabel Label7;            // the status line: the result of the last site check
+
+    // Hidden fields: the login values and the two mode flags (on only when exactly "1").
+    TEdit Edit1;  // FTP host
+    TEdit Edit2;  // user name
+    TEdit Edit3;  // password
+    TEdit Edit4;  // remote directory
+    TEdit Edit5;  // differential-update flag
+    TEdit Edit6;  // timed-update flag
+
+    // Hidden text buffers.
+    TMemo Memo5;  // first error-page template
+    TMemo Memo6;  // second error-page template
+    TMemo Memo7;  // HTML read back from WebBrowser1
+    TMemo Memo3;  // freshly fetched page (differential cycle)
+    TMemo Memo4;  // last stored page (differential cycle)
+
+    // Hidden step triggers of the workflows.
+    TButton Button10;  // "差异转换"
+    TButton Button11;  // "检查网站是否正常打开"
+    TButton Button12;  // "差异上传"
+    TButton Button13;  // "单页转换"
+    TButton Button14;  // "单页上传"
+    TButton Button16;  // "定时转换"
+    TButton Button17;  // "定时上传"
+    TButton sBitBtn1;  // "登录FTP差异更新"
+    TButton sButton2;  // "登录FTP定时更新"
+    TButton sButton1;  // reload the settings
+
+    TTimer Timer2;  // period of the differential update (difftime)
+    TTimer Timer3;  // clock watch of the timed update
+    TTimer Timer4;  // waits for the site check, differential cycle
+    TTimer Timer5;  // delay before a single-page conversion opens the site
+    TTimer Timer6;  // waits for the site check, single-page conversion
+    TTimer Timer7;  // waits for the site check, timed cycle
+    TTimer Timer8;  // start-up login -> differential update
+    TTimer Timer9;  // start-up login -> timed update
+
+    TMenu MainMenu1;
+    TMenuItem FTP1;
+    TMenuItem N1;
+    TMenuItem N3;
+    TMenuItem N8;
+    TMenuItem N9;
+    TMenuItem N11;
+    TMenuItem N7;
+    TMenuItem N2;
+
+    TMenu PopupMenu1;  // the tray menu
+    TMenuItem N4;
+    TMenuItem N5;
+    TMenuItem N10;
+    TMenuItem N6;
+
+    TTrayIcon TrayIcon1;
+
+    // The settings held in memory; the workflows use only these.
+    std::string ftpaddr;
+    std::string ftpuser;
+    std::string ftpdir;
+    std::string webmain;
+    std::string webfile;
+    std::string timingtime;
+    std::int32_t difftime = 0;
+
+    std::int32_t RetryCount = 0;
+    std::int32_t SingleCheckCount = 0;
+
+    // Start-up and settings.
+    void FormCreate();
+    void FormShow();
+    void sButton1Click();
+
+    // Main menu.
+    void FTP1Click();
+    void N1Click();
+    void N8Click();
+    void N9Click();
+    void N11Click();
+    void N2Click();
+
+    // FTP login and mode control.
+    void Button2Click();
+    void sBitBtn1Click();
+    void sButton2Click();
+    void Timer8Timer();
+    void Timer9Timer();
+    void Button6Click();
+    void Button7Click();
+    void Button1Click();
+    void Button4Click();
+
+    // Site check and single-page conversion.
+    void WebBrowser1DocumentComplete();
+    void Button11Click();
+    void Timer5Timer();
+    void Timer6Timer();
+    void Button13Click();
+    void Button14Click();
+
+    // Differential update cycle.
+    void Timer2Timer();
+    void Timer4Timer();
+    void Button10Click();
+    void Button12Click();
+
+    // Timed update cycle.
+    void Timer3Timer();
+    void Timer7Timer();
+    void Button16Click();
+    void Button17Click();
+
+    // Tray icon, closing, desktop shortcut.
+    void FormCloseQuery(bool& canClose);
+    void N4Click();
+    void N10Click();
+    void N6Click();
+    void N7Click();
+
+private:
+    // The settings-reading steps shared by the start-up sequence and the reload.
+    void ReadSettings();
+    void ConnectHandlers();
+
+    bool startupDone_ = false;
+};
+
+}  // namespace velomaris

@@ -1,0 +1,16 @@
+// FTP and site settings window (a shell with its caption; its content comes with its own task).
+#pragma once
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Form.h"
+
+namespace velomaris {
+
+class TForm2 : public TForm {
+public:
+    explicit TForm2(TApplication& app);
+
+    TPageControl sPageControl1;
+};
+
+}  // namespace velomaris

@@ -1,0 +1,16 @@
+// Update settings window (a shell with its caption; its content comes with its own task).
+#pragma once
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Form.h"
+
+namespace velomaris {
+
+class TForm4 : public TForm {
+public:
+    explicit TForm4(TApplication& app);
+
+    TPageControl sPageControl1;
+};
+
+}  // namespace velomaris

@@ -1,0 +1,7 @@
+#include "windows/Unit7.h"
+
+namespace velomaris {
+
+TForm7::TForm7(TApplication& app) : TForm(app, "Form7", "网站主页转换成功【单页更新】") {}
+
+}  // namespace velomaris

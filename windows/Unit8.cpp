@@ -1,0 +1,7 @@
+#include "windows/Unit8.h"
+
+namespace velomaris {
+
+TForm8::TForm8(TApplication& app) : TForm(app, "Form8", "网站主页转换成功【定时更新】") {}
+
+}  // namespace velomaris
