@@ -10,6 +10,12 @@
 
 namespace velomaris::testing {
 
+// Every byte of a literal, NUL bytes included (without the terminating one).
+template <size_t N>
+std::string Literal(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@ namespace velomaris {
 namespace {
 
 using testing::FileMode;
+using testing::Literal;
 using testing::ReadBytes;
 using testing::TemporaryDirectory;
 using testing::WriteBytes;
@@ -66,12 +68,11 @@ TEST_F(ProfileFileTest, ReadsFollowTheLookupRules) {
         {"header without ] opens nothing", "[S\r\nk=1\r\n", "S", "k", "default"},
         {"header without ] ends the section before it", "[S]\r\n[T\r\nk=1\r\n", "S", "k",
          "default"},
-        {"value with NUL bytes is kept whole", std::string("[S]\r\nk=a\0b\0\r\n", 11), "S", "k",
-         std::string("a\0b\0", 4)},
+        {"value with NUL bytes is kept whole", Literal("[S]\r\nk=a\0b\0\r\n"), "S", "k",
+         Literal("a\0b\0")},
         {"binary file",
-         std::string("\x7F"
-                     "ELF\x02\x01\x01\0\0\0[\xFF\xFE=\x01\r\n",
-                     19),
+         Literal("\x7F"
+                 "ELF\x02\x01\x01\0\0\0[\xFF\xFE=\x01\r\n"),
          "S", "k", "default"},
         {"section ] as second byte of a GBK character",
          "[\x95\x5D"
@@ -80,8 +81,7 @@ TEST_F(ProfileFileTest, ReadsFollowTheLookupRules) {
          "a",
          "k", "gbk"},
         {"GBK second byte is no ASCII letter", "[\x81\x41]\r\nk=1\r\n", "\x81\x61", "k", "default"},
-        {"escaped value", "[S]\r\nk=\x7F\\x20a\\x0D\\x0A\\x00\r\n", "S", "k",
-         std::string(" a\r\n\0", 5)},
+        {"escaped value", "[S]\r\nk=\x7F\\x20a\\x0D\\x0A\\x00\r\n", "S", "k", Literal(" a\r\n\0")},
         {"DEL inside a value is no escape", "[S]\r\nk=a\x7F\\x41\r\n", "S", "k", "a\x7F\\x41"},
     };
     for (const Row& row : rows) {
@@ -94,6 +94,26 @@ TEST_F(ProfileFileTest, ReadingWithoutAFileGivesTheDefault) {
     EXPECT_EQ(profile_.ReadString("S", "k", "127.0.0.1"), "127.0.0.1");
     EXPECT_EQ(profile_.ReadInteger("S", "k", 60000), 60000);
     EXPECT_FALSE(FileExists(path_)) << "a read never creates the file";
+}
+
+TEST_F(ProfileFileTest, ABinaryFileGivesDefaultsAndKeepsItsBytesOnAWrite) {
+    std::mt19937 generator(20100831);
+    std::string binary(1024 * 1024, '\0');
+    for (char& c : binary) {
+        c = static_cast<char>(generator());
+    }
+    // Make sure the bytes cannot hold the section by chance.
+    for (size_t at = binary.find('['); at != std::string::npos; at = binary.find('[', at)) {
+        binary[at] = '{';
+    }
+    WriteBytes(path_, binary);
+    EXPECT_EQ(profile_.ReadString("S", "k", "d"), "d");
+    EXPECT_EQ(profile_.ReadInteger("S", "k", 7), 7);
+
+    profile_.WriteString("S", "k", "v");
+    const std::string after = ReadBytes(path_);
+    EXPECT_EQ(after.substr(0, binary.size()), binary);
+    EXPECT_EQ(profile_.ReadString("S", "k", "d"), "v");
 }
 
 TEST_F(ProfileFileTest, ALongValueIsCutTo2047Bytes) {
@@ -214,8 +234,8 @@ TEST_F(ProfileFileTest, ValuesALineCannotHoldReadBackByteForByte) {
         "line\r\nbreak",
         "\r",
         "\n",
-        std::string("\0", 1),
-        std::string("ends in NUL\0", 12),
+        Literal("\0"),
+        Literal("ends in NUL\0"),
         "back\\slash \\x41",
         "\x7F",
         "\x7F"

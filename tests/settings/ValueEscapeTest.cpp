@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/PasswordCodec.h"
+#include "tests/settings/FileBytes.h"
 
 namespace velomaris {
 namespace {
@@ -40,7 +41,7 @@ TEST(ValueEscapeTest, EscapedFormsAreExact) {
         {" a\\b\r\n",
          "\x7F\\x20"
          "a\\x5Cb\\x0D\\x0A"},
-        {std::string("\0", 1), "\x7F\\x00"},
+        {testing::Literal("\0"), "\x7F\\x00"},
         {"\x7F", "\x7F\\x7F"},
         {"\xB2\xCE\x01", "\x7F\xB2\xCE\\x01"},
     };
