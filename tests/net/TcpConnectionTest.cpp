@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <csignal>
+#include <thread>
 
 #include <algorithm>
 
@@ -338,6 +342,28 @@ TEST(TcpConnectionTest, AResetDuringSendRaisesInsteadOfKillingTheProcess) {
     EXPECT_THROW(client.WriteText("again"), EIdConnClosedGracefully);
 }
 
+TEST(TcpConnectionTest, WritingToAPeerThatClosedRaisesInsteadOfKillingTheProcess) {
+    // The peer closes; the first write is answered with a reset, and the next one fails with
+    // EPIPE, which would raise SIGPIPE and end the whole program without MSG_NOSIGNAL.
+    ScriptedPeer peer;
+    peer.Accept().Close();
+    peer.Start();
+    RecordingClient client;
+    client.ConnectTo(peer);
+    peer.Finish();
+    int code = 0;
+    for (int i = 0; i < 100 && code == 0; ++i) {
+        try {
+            client.WriteText("data");
+        } catch (const EIdSocketError& e) {
+            code = e.ErrorCode();
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(code, 10054);
+    EXPECT_FALSE(client.IsConnected());
+}
+
 TEST(TcpConnectionTest, WritingOnAConnectionNeverOpened) {
     TIdTCPClient client;
     try {
@@ -487,6 +513,33 @@ TEST(TcpConnectionTest, WriteFromStreamOfAShortStreamRaisesNoDataToRead) {
     }
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(peer.Finish());
+}
+
+void IgnoreSignal(int) {}
+
+TEST(TcpConnectionTest, ASignalDuringAWaitIsNotAnError) {
+    // A handler installed without SA_RESTART makes every blocking call return EINTR.
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = IgnoreSignal;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(SIGUSR1, &action, &previous);
+    ScriptedPeer peer;
+    peer.Accept().Stall(300ms).Send("after the signal\r\n");
+    peer.Start();
+    RecordingClient client;
+    client.ConnectTo(peer);
+    const pthread_t reader = ::pthread_self();
+    std::thread signaller([reader] {
+        std::this_thread::sleep_for(100ms);
+        ::pthread_kill(reader, SIGUSR1);
+    });
+    std::string line;
+    EXPECT_NO_THROW(line = client.ReadLine());
+    EXPECT_EQ(line, "after the signal");
+    signaller.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    peer.Finish();
 }
 
 TEST(ManagedBufferTest, CompactsOnlyAfter32768ConsumedBytes) {
