@@ -47,7 +47,7 @@ TEST(TcpConnectionTest, ReadLineSplitsLinesWhateverPiecesTheyArriveIn) {
 
 TEST(TcpConnectionTest, ReadLineJoinsACrLfSplitAcrossReceives) {
     ScriptedPeer peer;
-    peer.Accept().Send("abc\r").Stall(30ms).Send("\ndef\n");
+    peer.Accept().Send("abc\r").Stall(200ms).Send("\ndef\n");
     peer.Start();
     CountingIOHandler handler;
     RecordingClient client;
@@ -176,7 +176,7 @@ TEST(TcpConnectionTest, IsConnectedNoticesAClosedPeerOnlyThroughAProbe) {
     peer.Start();
     RecordingClient client;
     client.ConnectTo(peer);
-    std::this_thread::sleep_for(50ms);
+    peer.Finish();  // the peer has closed
     EXPECT_TRUE(client.IsConnected()) << "nothing was read yet";
     client.ProbeForClose(false);
     client.ProbeForClose(false);
