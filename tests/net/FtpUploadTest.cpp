@@ -196,6 +196,8 @@ TEST_F(FtpUploadTest, AMissingLocalFileFailsBeforeAnythingIsSent) {
 
 TEST_F(FtpUploadTest, AnIdleConnectionDroppedWithoutReply) {
     peer.Close();
+    CountingIOHandler handler;
+    ftp.SetIOHandler(&handler);
     LogIn();
     ASSERT_TRUE(peer.Finish());  // the server has gone
     TMemoryStream page("x");
@@ -204,7 +206,12 @@ TEST_F(FtpUploadTest, AnIdleConnectionDroppedWithoutReply) {
     EXPECT_NE(std::find(ftp.texts.begin(), ftp.texts.end(), "Disconnected."), ftp.texts.end());
     // Released now: the next upload fails at once, at its first command.
     ftp.texts.clear();
+    const int sends = handler.sends;
+    const int receives = handler.receives;
     EXPECT_THROW(ftp.StoreStream(page, "a.html", false), EIdConnClosedGracefully);
+    EXPECT_EQ(handler.sends, sends) << "nothing is written";
+    EXPECT_EQ(handler.receives, receives) << "nothing is read";
+    ftp.SetIOHandler(nullptr);
     EXPECT_EQ(ftp.texts, (std::vector<std::string>{"Starting FTP transfer", "Transfer complete"}));
 }
 
