@@ -14,10 +14,12 @@
 namespace velomaris {
 
 void CreateForms(TApplication& app) {
-    app.CreateForm<TForm1>();
-    app.CreateForm<TForm2>();
+    // The settings windows make the main window re-read its settings through its hidden
+    // reload button after each save.
+    auto& main = app.CreateForm<TForm1>();
+    app.CreateForm<TForm2>(main.sButton1);
     app.CreateForm<TForm3>();
-    app.CreateForm<TForm4>();
+    app.CreateForm<TForm4>(main.sButton1);
     app.CreateForm<TForm5>();
     app.CreateForm<TForm6>();
     app.CreateForm<TForm7>();

@@ -81,6 +81,7 @@ TForm1::TForm1(TApplication& app)
     Button7.SetEnabled(false);
     Label7.SetVisible(false);
     Edit3.SetPasswordChar('*');
+    TrayIcon1.SetCallbackMessage(kTrayCallbackMessage);
 
     // The hidden fields, buffers and step triggers lie outside the visible client area.
     for (TControl* hidden : std::initializer_list<TControl*>{

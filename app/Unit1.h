@@ -32,6 +32,9 @@ inline constexpr char kSiteOpenSucceeded[] =
 
 inline constexpr char kTitleNotice[] = "提示";
 inline constexpr char kTrayTip[] = "双击显示主界面";
+// The message the tray icon sends to the main window for mouse events on it.
+inline constexpr std::uint32_t kTrayCallbackMessage = 3000;
+inline constexpr char kShortcutCreated[] = "已经在桌面上成功添加快捷方式";
 // The missing-files message of the start-up sequence, before the support address.
 inline constexpr char kMissingFilesText[] = "软件缺少必要文件，无法启动\r在线帮助：";
 
@@ -171,6 +174,9 @@ public:
     void N10Click();
     void N6Click();
     void N7Click();
+    // The tray icon's callback message: a double-click brings the window back, a right-button
+    // press pops up the tray menu.
+    void WndProc(TMessage& message) override;
 
 private:
     // The settings-reading steps shared by the start-up sequence and the reload.

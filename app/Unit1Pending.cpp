@@ -86,20 +86,4 @@ void TForm1::Button17Click() {
     NotBuiltYet("Button17Click");
 }
 
-void TForm1::FormCloseQuery(bool&) {
-    NotBuiltYet("FormCloseQuery");
-}
-void TForm1::N4Click() {
-    NotBuiltYet("N4Click");
-}
-void TForm1::N10Click() {
-    NotBuiltYet("N10Click");
-}
-void TForm1::N6Click() {
-    NotBuiltYet("N6Click");
-}
-void TForm1::N7Click() {
-    NotBuiltYet("N7Click");
-}
-
 }  // namespace velomaris

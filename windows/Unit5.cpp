@@ -2,6 +2,6 @@
 
 namespace velomaris {
 
-TForm5::TForm5(TApplication& app) : TForm(app, "Form5", "网站主页转换成功【差异更新】") {}
+TForm5::TForm5(TApplication& app) : TResultForm(app, "Form5", "网站主页转换成功【差异更新】") {}
 
 }  // namespace velomaris

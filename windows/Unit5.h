@@ -1,12 +1,11 @@
-// Result window of the differential update (a shell with its caption; its content comes with its
-// own task).
+// Result window of the differential update.
 #pragma once
 
-#include "platform/ui/Form.h"
+#include "windows/ResultForm.h"
 
 namespace velomaris {
 
-class TForm5 : public TForm {
+class TForm5 : public TResultForm {
 public:
     explicit TForm5(TApplication& app);
 };

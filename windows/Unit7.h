@@ -1,12 +1,11 @@
-// Result window of the single-page conversion (a shell with its caption; its content comes with its
-// own task).
+// Result window of the single-page conversion.
 #pragma once
 
-#include "platform/ui/Form.h"
+#include "windows/ResultForm.h"
 
 namespace velomaris {
 
-class TForm7 : public TForm {
+class TForm7 : public TResultForm {
 public:
     explicit TForm7(TApplication& app);
 };

@@ -11,6 +11,7 @@ TApplication::TApplication(TUiBackend& backend, Clock& clock) : backend_(backend
 
 TApplication::~TApplication() {
     mainForm_ = nullptr;
+    foregroundForm_ = nullptr;
     while (!forms_.empty()) {
         forms_.pop_back();
     }
@@ -26,6 +27,11 @@ void TApplication::Run() {
 void TApplication::Terminate() {
     terminated_.store(true);
     backend_.Wake();
+}
+
+void TApplication::Restore() {
+    minimized_ = false;
+    backend_.RestoreApplication(*this);
 }
 
 void TApplication::Post(std::function<void()> fn) {

@@ -84,6 +84,15 @@ public:
     // report and the loop goes on.
     void Deliver(const std::function<void()>& handler);
 
+    // The form last brought to the foreground (TForm::BringToFront), null before any.
+    TForm* ForegroundForm() const { return foregroundForm_; }
+    void SetForegroundForm(TForm& form) { foregroundForm_ = &form; }
+    // The application's taskbar entry: minimised (all its windows out of sight) or normal.
+    bool Minimized() const { return minimized_; }
+    void Minimize() { minimized_ = true; }
+    // Shows the taskbar entry and restores it to its normal state.
+    void Restore();
+
     Clock& GetClock() const { return clock_; }
     TUiBackend& Backend() const { return backend_; }
 
@@ -112,6 +121,8 @@ private:
     std::string title_;
     std::vector<std::unique_ptr<TForm>> forms_;
     TForm* mainForm_ = nullptr;
+    TForm* foregroundForm_ = nullptr;
+    bool minimized_ = false;
     std::atomic<bool> terminated_{false};
 
     mutable std::mutex postedMutex_;

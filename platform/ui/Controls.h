@@ -1,11 +1,14 @@
 // The plain control models. They hold state only; a windowed backend mirrors them.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/Exception.h"
 #include "platform/ui/Component.h"
+#include "platform/ui/UiBackend.h"
 
 namespace velomaris {
 
@@ -66,10 +69,25 @@ public:
     // An index outside the items raises EListError.
     void SetItemIndex(int index);
 
+    // The most bytes the user may type into the text; 0 means no limit.
+    int MaxLength() const { return maxLength_; }
+    void SetMaxLength(int maxLength) { maxLength_ = maxLength; }
+
+    // Runs for every character the user types; setting the key to '\0' discards it. Entries
+    // picked from the list and texts set by the program are not filtered.
+    std::function<void(char& key)> OnKeyPress;
+    // A key typed by the user: OnKeyPress first, then a backspace (8) removes the last
+    // character (both bytes of a double-byte one) and any other key is appended unless the
+    // text already holds MaxLength bytes.
+    void KeyPress(char key);
+
 private:
     std::vector<std::string> items_;
     int itemIndex_ = -1;
+    int maxLength_ = 0;
 };
+
+inline constexpr char kBackspaceKey = '\b';
 
 // Tabs with captions; one active page.
 class TPageControl : public TControl {
@@ -107,8 +125,16 @@ public:
     void Add(TMenuItem& item) { items_.push_back(&item); }
     const std::vector<TMenuItem*>& Items() const { return items_; }
 
+    // Pops the menu up at a screen position (a pop-up menu); returns at once.
+    void Popup(TPoint at);
+    // How often the menu was popped up, and where the last time.
+    int PopupCount() const { return popupCount_; }
+    TPoint LastPopupPosition() const { return lastPopup_; }
+
 private:
     std::vector<TMenuItem*> items_;
+    int popupCount_ = 0;
+    TPoint lastPopup_;
 };
 
 // The notification-area icon of a form: registered with a tip text, deleted again at exit.
@@ -122,9 +148,18 @@ public:
     bool Register(std::string tip);
     void Delete() { registered_ = false; }
 
+    // The message the icon sends to its form's window for mouse events on it (0: none).
+    std::uint32_t CallbackMessage() const { return callbackMessage_; }
+    void SetCallbackMessage(std::uint32_t message) { callbackMessage_ = message; }
+    // A mouse event on the registered icon (WM_LBUTTONDBLCLK, ...), as a windowed backend
+    // reports it: the callback message reaches the owning form with the event in LParam.
+    // Nothing happens while the icon is not registered or has no callback message.
+    void MouseEvent(std::intptr_t mouseMessage);
+
 private:
     bool registered_ = false;
     std::string tip_;
+    std::uint32_t callbackMessage_ = 0;
 };
 
 }  // namespace velomaris

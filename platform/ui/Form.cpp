@@ -50,6 +50,17 @@ bool TForm::Close() {
     return canClose;
 }
 
+void TForm::BringToFront() {
+    app_.SetForegroundForm(*this);
+    app_.Backend().BringToFront(*this);
+}
+
+std::intptr_t TForm::Perform(std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+    TMessage message{msg, wParam, lParam};
+    WndProc(message);
+    return message.Result;
+}
+
 TComponent* TForm::FindComponent(const std::string& name) const {
     auto it = std::find_if(components_.begin(), components_.end(),
                            [&](const TComponent* c) { return c->Name() == name; });

@@ -2,6 +2,7 @@
 // and the components it owns.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,22 @@
 namespace velomaris {
 
 class TApplication;
+
+// A message to a form's window: its number and its two parameters. The shell uses such
+// messages for notification-area icons (the callback message with the mouse event in LParam).
+struct TMessage {
+    std::uint32_t Msg = 0;
+    std::intptr_t WParam = 0;
+    std::intptr_t LParam = 0;
+    std::intptr_t Result = 0;
+};
+
+// Mouse messages as the notification area passes them in LParam.
+inline constexpr std::intptr_t WM_LBUTTONDOWN = 513;
+inline constexpr std::intptr_t WM_LBUTTONUP = 514;
+inline constexpr std::intptr_t WM_LBUTTONDBLCLK = 515;
+inline constexpr std::intptr_t WM_RBUTTONDOWN = 516;
+inline constexpr std::intptr_t WM_RBUTTONUP = 517;
 
 class TForm : public TControl {
 public:
@@ -28,6 +45,14 @@ public:
     // A close request (title-bar button, Alt+F4): OnCloseQuery may refuse it; an accepted
     // request hides the form. Returns whether it was accepted.
     bool Close();
+    // Asks for the form to become the foreground window (it must be visible to show).
+    void BringToFront();
+
+    // Delivers a message to the form's window procedure; returns its result.
+    std::intptr_t Perform(std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam);
+    // The window procedure. The model has no standard processing of its own; a form that
+    // handles messages of its own overrides this.
+    virtual void WndProc(TMessage& /*message*/) {}
 
     std::function<void()> OnShow;
     std::function<void()> OnHide;

@@ -8,6 +8,14 @@ namespace velomaris {
 
 class TApplication;
 class TForm;
+class TMenu;
+
+// A position on the screen, in pixels.
+struct TPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const TPoint&) const = default;
+};
 
 class TUiBackend {
 public:
@@ -26,6 +34,15 @@ public:
     virtual void ShowModalMessage(TApplication& app, const TMessageBoxRecord& box) = 0;
     // A form became visible or hidden.
     virtual void FormVisibilityChanged(TForm& /*form*/) {}
+    // The form asked to become the foreground window.
+    virtual void BringToFront(TForm& /*form*/) {}
+    // The application's taskbar entry is to be shown and restored from the minimised state.
+    virtual void RestoreApplication(TApplication& /*app*/) {}
+    // Shows a pop-up menu at a screen position; returns at once (the chosen item's click
+    // arrives later through the loop).
+    virtual void PopupMenu(TMenu& /*menu*/, TPoint /*at*/) {}
+    // Where the mouse cursor is now; a backend without a screen has it at the origin.
+    virtual TPoint CursorPos() const { return {}; }
 };
 
 }  // namespace velomaris
