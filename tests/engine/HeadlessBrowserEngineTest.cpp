@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -86,6 +88,7 @@ case '/utf8':
     echo "\xEF\xBB\xBF<!doctype html><html><body>\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80</body></html>";
     break;
 case '/slow':
+    touch(__DIR__ . '/slow-started');
     usleep(1000000);
     header('Content-Type: text/html');
     echo '<html><body>slow</body></html>';
@@ -224,9 +227,16 @@ TEST_F(HeadlessBrowserEngineTest, AnHttpErrorOrAResourceThatIsNoPageShowsTheSeco
 
 TEST_F(HeadlessBrowserEngineTest, ANewerNavigationSupersedesTheOneInProgress) {
     ASSERT_EQ(Open(server_->Url("/page")), kPageHtml);
-    // The slow page answers after a second; the second navigation starts before that.
+    // The slow page answers after a second; the second navigation starts once the server is
+    // working on the first request.
+    std::remove(server_->Root().File("slow-started").c_str());
     form_.WebBrowser1.Navigate(server_->Url("/slow"));
     EXPECT_EQ(form_.WebBrowser1.DocumentHtml(), kPageHtml);  // still the previous document
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!std::filesystem::exists(server_->Root().File("slow-started")) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(2ms);
+    }
     form_.WebBrowser1.Navigate(server_->Url("/final"));
     ASSERT_TRUE(WaitForCompletions(2));
     EXPECT_EQ(seen_[1], "<html><body>/final</body></html>");
