@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "http/IdHTTP.h"
+#include "net/IdFTP.h"
 #include "platform/browser/WebBrowser.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -13,6 +15,8 @@
 #include "platform/ui/Timer.h"
 
 namespace velomaris {
+
+class TResultForm;
 
 // The values the publisher chooses: the page converted when setfile.ini names none, the page
 // the side browser shows, and where users write for help.
@@ -112,6 +116,9 @@ public:
 
     TTrayIcon TrayIcon1;
 
+    TIdFTP IdFTP1;    // one control connection for every upload
+    TIdHTTP IdHTTP1;  // every page fetch
+
     // The settings held in memory; the workflows use only these.
     std::string ftpaddr;
     std::string ftpuser;
@@ -184,6 +191,21 @@ private:
     void ConnectHandlers();
 
     bool startupDone_ = false;
+
+    // Workflow helpers (Unit1Login.cpp, Unit1SiteCheck.cpp).
+    void LoginToFtp();
+    void LoginFailed();
+    std::string LocalPageFile() const;
+    std::string RemotePageName() const;
+    std::string SiteAddress() const;
+    // Fetches webmain and returns the response body.
+    std::string FetchPage();
+    // Sets the window's two addresses and shows it.
+    void ShowResultWindow(TResultForm& window);
+    // The local page file holds a version the server has not received: set when the file is
+    // written, cleared when an upload of it succeeds. The differential cycle uploads such a
+    // version even when the page has not changed again since.
+    bool localPageNotUploaded_ = false;
 };
 
 }  // namespace velomaris

@@ -1,0 +1,125 @@
+// The differential update: every difftime milliseconds open the site, wait for a successful
+// check, fetch the page, and upload it only when its text differs from the stored page file.
+// One retry counter serves the re-opened navigations, the fetches and the uploads of a cycle.
+#include "app/Unit1.h"
+#include "app/WorkflowMessages.h"
+#include "platform/Files.h"
+#include "platform/ui/Application.h"
+#include "windows/Unit5.h"
+
+namespace velomaris {
+
+namespace {
+
+constexpr int kRetryLimit = 3;
+
+}  // namespace
+
+void TForm1::Timer2Timer() {
+    if (Edit5.Text() != "1") {
+        return;
+    }
+    Timer2.SetEnabled(false);
+    // The check timer runs before the navigation starts, so a navigation the browser refuses
+    // is retried and finally reported like a site that never opens, instead of ending the
+    // cycle with nothing left running.
+    Timer4.SetEnabled(true);
+    Button4.Click();
+}
+
+void TForm1::Timer4Timer() {
+    if (Edit5.Text() != "1") {
+        return;
+    }
+    if (Label7.Caption() == kSiteOpenSucceeded) {
+        Timer4.SetEnabled(false);
+        Button10.Click();
+        RetryCount = 0;
+    } else if (RetryCount < kRetryLimit) {
+        ++RetryCount;
+        Label7.SetVisible(true);
+        WebBrowser1.Navigate(webmain);
+    } else {
+        // The cycle halts: Timer2 stays off while the flag stays on, until the user stops and
+        // restarts the mode. RetryCount keeps its value.
+        Timer4.SetEnabled(false);
+        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+    }
+}
+
+void TForm1::Button10Click() {
+    if (Edit5.Text() != "1") {
+        return;
+    }
+    enum class TNext { Wait, Upload, Failed } next = TNext::Wait;
+    try {
+        const std::string fetchFile = ProgramDirectory() + kFetchFileName;
+        // Both files are replaced whole or not at all, so a failure never leaves a truncated
+        // page for the next comparison.
+        ReplaceFileAtomically(fetchFile, FetchPage());
+        Memo3.LoadFromFile(fetchFile);
+        const std::string pageFile = LocalPageFile();
+        if (FileExists(pageFile)) {
+            Memo4.LoadFromFile(pageFile);
+        } else {
+            Memo4.SetText(kFirstRunText);
+        }
+        if (Memo3.Text() != Memo4.Text()) {
+            Memo3.SaveToFile(pageFile);
+            localPageNotUploaded_ = true;
+            next = TNext::Upload;
+        } else if (localPageNotUploaded_) {
+            // The stored version never reached the server (its upload failed for good): send
+            // it now, although the page has not changed since.
+            next = TNext::Upload;
+        } else {
+            Timer2.SetEnabled(true);
+        }
+    } catch (const std::exception&) {
+        next = TNext::Failed;
+    }
+
+    if (next == TNext::Upload) {
+        Button12.Click();
+    } else if (next == TNext::Failed) {
+        if (RetryCount >= kRetryLimit) {
+            // Given up: the cycle halts with Timer2 off.
+            RetryCount = 0;
+            Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+        } else {
+            ++RetryCount;
+            Button10.Click();
+        }
+    }
+}
+
+// Handles every failure itself, so none reaches the fetch step that called it.
+void TForm1::Button12Click() {
+    if (Edit5.Text() != "1") {
+        return;
+    }
+    bool failed = false;
+    try {
+        IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
+        localPageNotUploaded_ = false;
+        ShowResultWindow(Application().Form<TForm5>());
+        if (Edit5.Text() == "1") {
+            Timer2.SetEnabled(true);
+        }
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    if (!failed) {
+        return;
+    }
+    if (RetryCount < kRetryLimit) {
+        ++RetryCount;
+        Button12.Click();
+    } else {
+        // Given up: the cycle halts with Timer2 off. The page file keeps the new version, and
+        // the next cycle whose upload works sends it.
+        Application().ShowMessage(kUploadFailed);
+    }
+}
+
+}  // namespace velomaris

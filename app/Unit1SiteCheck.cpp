@@ -1,0 +1,121 @@
+// The site check and the single-page conversion, with the page file names and addresses that
+// every conversion uses.
+#include "app/Unit1.h"
+#include "app/WorkflowAddresses.h"
+#include "app/WorkflowMessages.h"
+#include "platform/Files.h"
+#include "platform/Stream.h"
+#include "platform/ui/Application.h"
+#include "windows/Unit7.h"
+
+namespace velomaris {
+
+std::string TForm1::LocalPageFile() const {
+    return ProgramDirectory() + webfile + ".html";
+}
+
+std::string TForm1::RemotePageName() const {
+    return webfile + ".html";
+}
+
+std::string TForm1::SiteAddress() const {
+    return SiteAddressOf(webmain);
+}
+
+std::string TForm1::FetchPage() {
+    TMemoryStream page;
+    IdHTTP1.GetToStream(webmain, page);
+    return page.Bytes();
+}
+
+void TForm1::ShowResultWindow(TResultForm& window) {
+    window.sLabel2.SetCaption(SiteAddress());
+    window.sLabel4.SetCaption(window.sLabel2.Caption() + "/" + webfile + ".html");
+    window.Show();
+}
+
+// A page with frames completes once per frame and once as a whole; every run reads the current
+// top-level document, so the last one decides.
+void TForm1::WebBrowser1DocumentComplete() {
+    Button11.Click();
+}
+
+void TForm1::Button11Click() {
+    std::string html;
+    try {
+        html = WebBrowser1.DocumentHtml();
+    } catch (const EWebBrowserError&) {
+        // The browser holds no HTML document (a download, an image): the site did not answer
+        // with a home page, which is what the failure text says.
+        Label7.SetCaption(kSiteOpenFailed);
+        return;
+    }
+    Memo7.SetText(html);
+    const std::string& shown = Memo7.Text();
+    // Only the browser's own error pages, byte for byte, count as failure.
+    if (shown == Memo5.Text() || shown == Memo6.Text()) {
+        Label7.SetCaption(kSiteOpenFailed);
+    } else {
+        Label7.SetCaption(kSiteOpenSucceeded);
+    }
+}
+
+void TForm1::Timer5Timer() {
+    Timer5.SetEnabled(false);
+    // Polling starts before the navigation, so a navigation the browser refuses still ends in
+    // the give-up that re-enables the buttons.
+    Timer6.SetEnabled(true);
+    Button4.Click();
+}
+
+void TForm1::Timer6Timer() {
+    Timer6.SetEnabled(false);
+    if (SingleCheckCount > 3) {
+        Application().MessageBox(kSiteGaveUp, kTitleNotice, TMessageBoxIcon::mbError);
+        SingleCheckCount = 0;
+        Button1.SetEnabled(true);
+        Button6.SetEnabled(true);
+        Button7.SetEnabled(true);
+        Button4.SetEnabled(true);
+        return;
+    }
+    if (Label7.Caption() == kSiteOpenSucceeded) {
+        Button13.Click();
+        SingleCheckCount = 0;
+    } else {
+        Timer6.SetEnabled(true);
+    }
+    ++SingleCheckCount;
+}
+
+void TForm1::Button13Click() {
+    try {
+        // Written whole or not at all: a failed write leaves the previous page in place.
+        ReplaceFileAtomically(LocalPageFile(), FetchPage());
+        localPageNotUploaded_ = true;
+    } catch (const std::exception&) {
+        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+        Button1.SetEnabled(true);
+        Button6.SetEnabled(true);
+        Button7.SetEnabled(true);
+        Button4.SetEnabled(true);
+        return;
+    }
+    Button14.Click();
+}
+
+void TForm1::Button14Click() {
+    try {
+        IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
+        localPageNotUploaded_ = false;
+        ShowResultWindow(Application().Form<TForm7>());
+    } catch (const std::exception&) {
+        Application().ShowMessage(kUploadFailed);
+    }
+    Button1.SetEnabled(true);
+    Button6.SetEnabled(true);
+    Button7.SetEnabled(true);
+    Button4.SetEnabled(true);
+}
+
+}  // namespace velomaris
