@@ -15,6 +15,9 @@ TResultForm::TResultForm(TApplication& app, std::string name, std::string captio
       sLabel4(this, "sLabel4"),
       sLabel5(this, "sLabel5"),
       sBitBtn1(this, "sBitBtn1", "关闭") {
+    // The addresses are links, in all three windows.
+    sLabel2.SetCursor(TCursor::crHandPoint);
+    sLabel4.SetCursor(TCursor::crHandPoint);
     OnShow = [this] { FormShow(); };
     sLabel2.OnClick = [this] { sLabel2Click(); };
     sLabel4.OnClick = [this] { sLabel4Click(); };

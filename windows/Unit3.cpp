@@ -33,6 +33,7 @@ TForm3::TForm3(TApplication& app)
     sPageControl1.SetActivePageIndex(1);
     for (TLabel* link : {&sLabel3, &sLabel4}) {
         link->SetHint("马上访问官方网站");
+        link->SetCursor(TCursor::crHandPoint);
     }
     sLabel3.OnClick = [this] { sLabel3Click(); };
     sLabel4.OnClick = [this] { sLabel4Click(); };

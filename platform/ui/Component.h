@@ -27,6 +27,12 @@ private:
     std::string name_;
 };
 
+// The mouse cursor a control shows while the mouse rests on it.
+enum class TCursor {
+    crDefault,
+    crHandPoint,  // a link
+};
+
 // A control: one text (called Caption on buttons and labels, Text on edits), enabled and
 // visible states, a hint and a click handler.
 class TControl : public TComponent {
@@ -44,6 +50,8 @@ public:
     virtual void SetVisible(bool visible) { visible_ = visible; }
     const std::string& Hint() const { return hint_; }
     void SetHint(std::string hint) { hint_ = std::move(hint); }
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor) { cursor_ = cursor; }
 
     std::function<void()> OnClick;
     // Runs the click handler, whether or not the control is enabled or visible: the workflows
@@ -57,6 +65,7 @@ private:
     std::string text_;
     bool enabled_ = true;
     std::string hint_;
+    TCursor cursor_ = TCursor::crDefault;
 };
 
 }  // namespace velomaris

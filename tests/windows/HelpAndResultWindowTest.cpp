@@ -37,6 +37,7 @@ TEST_F(HelpAndResultWindowTest, TheHelpWindowsLinksOpenTheAuthorsSite) {
     for (TLabel* link : {&form.sLabel3, &form.sLabel4}) {
         EXPECT_EQ(link->Caption(), kAuthorSiteAddress) << link->Name();
         EXPECT_EQ(link->Hint(), "马上访问官方网站") << link->Name();
+        EXPECT_EQ(link->Cursor(), TCursor::crHandPoint) << link->Name();
     }
 
     // First opened on the help tab; afterwards the tab the user chose stays.
@@ -75,6 +76,9 @@ TEST_F(ResultWindowTest, EachWindowHasItsCaptionAndTheSameTexts) {
         EXPECT_EQ(form->sLabel3.Caption(), "您可以访问以下网站查看，转换是否正确");
         EXPECT_EQ(form->sBitBtn1.Caption(), "关闭");
         EXPECT_EQ(form->sLabel5.Caption(), "") << "no time before the first showing";
+        EXPECT_EQ(form->sLabel2.Cursor(), TCursor::crHandPoint);
+        EXPECT_EQ(form->sLabel4.Cursor(), TCursor::crHandPoint);
+        EXPECT_EQ(form->sLabel5.Cursor(), TCursor::crDefault);
         EXPECT_FALSE(form->Visible());
     }
 }
