@@ -228,6 +228,37 @@ TEST_F(WorkflowDifferentialTest, AVersionWhoseUploadFailedIsUploadedByTheNextCyc
     EXPECT_EQ(http.Requests(kPagePath), 3);
 }
 
+// A navigation the browser refuses is reported by the general error report, and the cycle
+// goes on looking and re-opening within its budget instead of stopping with nothing running.
+TEST_F(WorkflowDifferentialTest, ARefusedNavigationIsRetriedWithinTheBudget) {
+    StartMode();
+    BrowserShows(kRealPageHtml);
+    page->FailNextNavigate("navigation refused");
+    harness.Advance(kPeriod);
+    EXPECT_EQ(harness.Messages().size(), 1u);
+    EXPECT_TRUE(form->Timer4.Enabled());
+    harness.ClearMessages();
+    harness.Advance(5000 + 5000);  // the first look re-opens the site, the second sees it
+    EXPECT_EQ(page->Navigations().size(), 1u);  // the refused one is not recorded
+    EXPECT_EQ(ReadIfExists(RemotePage()), "<html>page</html>");
+    EXPECT_TRUE(form->Timer2.Enabled());
+    EXPECT_TRUE(harness.Messages().empty()) << ToString(harness.Messages().front());
+}
+
+// Failed fetches never touch the stored files: the next comparison sees the last good page.
+TEST_F(WorkflowDifferentialTest, FailedFetchesLeaveTheStoredFilesAsTheyWere) {
+    StartMode();
+    BrowserShows(kRealPageHtml);
+    RunCycle();
+    ASSERT_EQ(ReadIfExists(LocalPage()), "<html>page</html>");
+    http.SetPage(kPagePath, "a newer page that never arrives");
+    http.FailNext(kPagePath, 4);
+    RunCycle();
+    EXPECT_EQ(harness.Messages().size(), 1u);
+    EXPECT_EQ(ReadIfExists(LocalPage()), "<html>page</html>");
+    EXPECT_EQ(ReadIfExists(dir.File("newweb.html")), "<html>page</html>");
+}
+
 TEST_F(WorkflowDifferentialTest, AStoppedModeLeavesItsTimersTickingWithoutEffect) {
     StartMode();
     BrowserShows(kRealPageHtml);

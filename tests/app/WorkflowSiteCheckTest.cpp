@@ -1,6 +1,9 @@
 // The site check and the single-page conversion ("开始转换") against real local servers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "app/WorkflowAddresses.h"
 #include "tests/app/WorkflowFixture.h"
 #include "windows/Unit7.h"
@@ -180,6 +183,43 @@ TEST_F(WorkflowSiteCheckTest, AFailedFetchKeepsThePreviousPageFileAndIsNotRetrie
     EXPECT_FALSE(FileExists(RemotePage()));
     ExpectBarEnabled(true);
     EXPECT_FALSE(harness.App().Form<TForm7>().Visible());
+}
+
+// The page file is replaced in one step: a write that fails leaves neither a truncated page nor
+// a stray temporary file beside the program.
+TEST_F(WorkflowSiteCheckTest, AFailedLocalWriteIsReportedAndLeavesNothingBehind) {
+    ShowAndLogIn();
+    ::mkdir(LocalPage().c_str(), 0755);  // the page file's name is taken by a directory
+    BrowserShows(kRealPageHtml);
+    StartConversion();
+    harness.Advance(4000);
+    EXPECT_EQ(harness.Messages(),
+              (std::vector<TMessageBoxRecord>{ErrorBox(kConversionFailedText)}));
+    EXPECT_FALSE(FileExists(RemotePage()));
+    ExpectBarEnabled(true);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"checkweb.html", "checkweb2.html", "index.html",
+                                               "setfile.ini"}));
+}
+
+// A navigation the browser refuses is reported by the general error report; the polls still
+// run, so the conversion ends with its give-up and the buttons come back.
+TEST_F(WorkflowSiteCheckTest, ARefusedNavigationStillEndsTheConversion) {
+    ShowAndLogIn();
+    page->FailNextNavigate("navigation refused");
+    StartConversion();
+    harness.Advance(1000);
+    EXPECT_EQ(harness.Messages(),
+              (std::vector<TMessageBoxRecord>{{TMessageKind::mkMessageBox, "navigation refused.",
+                                               "Velomaris", TMessageBoxIcon::mbError}}));
+    harness.ClearMessages();
+    harness.Advance(15000);
+    EXPECT_EQ(harness.Messages(), (std::vector<TMessageBoxRecord>{ErrorBox(kSiteGaveUpText)}));
+    ExpectBarEnabled(true);
 }
 
 TEST_F(WorkflowSiteCheckTest, AFailedUploadShowsThePlainDialogWithThePageAlreadyStored) {
