@@ -1,13 +1,49 @@
 // velomaris-headless: the whole program without windows. Every message box and dialog is
-// written to stderr (UTF-8) and closed at once; SIGINT and SIGTERM end it cleanly.
+// written to stderr (UTF-8) and closed at once, and so is every result window; the page
+// browsers load pages with the headless engine. SIGINT and SIGTERM end it cleanly.
 #include <iostream>
+#include <memory>
 
 #include "app/Forms.h"
+#include "app/HeadlessBrowserEngine.h"
+#include "app/Unit1.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessBackend.h"
 #include "platform/ui/TerminationSignals.h"
+#include "windows/ResultForm.h"
+
+namespace velomaris {
+namespace {
+
+// A result window is printed as it appears, like a dialog captioned with the window's caption
+// (its lines, the two addresses, the time), and closed right after, as a user would: its next
+// showing is then a new one, with the time of that conversion.
+void PrintResultWindows(TApplication& app, std::ostream& out) {
+    for (const auto& form : app.Forms()) {
+        auto* window = dynamic_cast<TResultForm*>(form.get());
+        if (window == nullptr) {
+            continue;
+        }
+        window->OnShow = [&app, &out, window, shown = window->OnShow] {
+            if (shown) {
+                shown();
+            }
+            TMessageBoxRecord record;
+            record.kind = TMessageKind::mkPlainDialog;
+            record.title = window->Caption();
+            record.text = window->sLabel1.Caption() + "\r" + window->sLabel3.Caption() + "\r" +
+                          window->sLabel2.Caption() + "\r" + window->sLabel4.Caption() + "\r" +
+                          window->sLabel5.Caption();
+            out << DescribeMessage(record) << std::endl;
+            app.Post([window] { window->Hide(); });
+        };
+    }
+}
+
+}  // namespace
+}  // namespace velomaris
 
 int main() {
     using namespace velomaris;
@@ -20,6 +56,10 @@ int main() {
         TTerminationSignals signals([&app] { app.Terminate(); });
         app.SetTitle("Velomaris");
         CreateForms(app);
+        TForm1& main = app.Form<TForm1>();
+        main.WebBrowser1.UseEngine(std::make_unique<THeadlessBrowserEngine>());
+        main.WebBrowser2.UseEngine(std::make_unique<THeadlessBrowserEngine>());
+        PrintResultWindows(app, std::cerr);
         app.Run();
         return 0;
     } catch (const Exception& e) {
