@@ -9,12 +9,6 @@
 
 namespace velomaris {
 
-namespace {
-
-constexpr int kRetryLimit = 3;
-
-}  // namespace
-
 void TForm1::Timer2Timer() {
     if (Edit5.Text() != "1") {
         return;

@@ -1,5 +1,7 @@
 // The timed update: once per start of the mode, when the local clock reads timingtime ("HH-MM"),
 // open the site, wait for a successful check, fetch and store the page and upload it.
+#include <string_view>
+
 #include "app/Unit1.h"
 #include "app/WorkflowMessages.h"
 #include "platform/Files.h"
@@ -9,8 +11,6 @@
 namespace velomaris {
 
 namespace {
-
-constexpr int kRetryLimit = 3;
 
 // "HH-MM" of the local time. Runs every 10 ms, so it builds the five bytes by hand.
 void FormatClockText(const TDateTimeParts& now, char (&text)[5]) {

@@ -1,4 +1,5 @@
-// The texts the conversion workflows report with (GBK once compiled in app/).
+// The texts the conversion workflows report with (GBK once compiled in app/), and their one
+// shared limit.
 #pragma once
 
 namespace velomaris {
@@ -11,6 +12,10 @@ inline constexpr char kSiteGaveUp[] = "网站打开失败，请检查网络或�
 inline constexpr char kConversionFailed[] = "网站转换失败，请检查网络是否正常";
 // An upload that failed for good (plain message dialog).
 inline constexpr char kUploadFailed[] = "转换失败，请检查网络是否正常，或者重新登录FTP";
+
+// Retries of one differential cycle (re-opened navigations, fetches and uploads together) or
+// re-opened navigations of one timed run, counted by RetryCount.
+inline constexpr int kRetryLimit = 3;
 
 inline constexpr char kDiffRunning[] = "停止差异更新";
 inline constexpr char kDiffStopped[] = "启动差异更新";
