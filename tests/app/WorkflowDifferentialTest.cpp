@@ -166,6 +166,39 @@ TEST_F(WorkflowDifferentialTest, TwoReopenedNavigationsLeaveOneRetryForTheFetch)
     EXPECT_TRUE(harness.Messages().empty()) << ToString(harness.Messages().front());
 }
 
+// Uploads draw on the same counter, after the re-opened navigations and the fetches.
+TEST_F(WorkflowDifferentialTest, UploadAttemptsGetWhatTheCheckAndTheFetchLeft) {
+    struct Row {
+        int reopens;
+        int failedFetches;
+        int uploadAttempts;
+    };
+    const Row rows[] = {{0, 0, 4}, {2, 0, 2}, {1, 1, 2}, {3, 0, 1}, {2, 1, 1}};
+    StartMode();
+    int uploads = 0;
+    form->IdFTP1.OnStatus = [&uploads](TIdComponent*, TIdStatus status, const std::string&) {
+        uploads += status == TIdStatus::ftpTransfer ? 1 : 0;
+    };
+    BlockUploads();
+    for (const Row& row : rows) {
+        SCOPED_TRACE("re-opened navigations " + std::to_string(row.reopens) + ", failed fetches " +
+                     std::to_string(row.failedFetches));
+        harness.ClearMessages();
+        uploads = 0;
+        http.SetPage(kPagePath, "changed " + std::to_string(row.reopens) + "/" +
+                                    std::to_string(row.failedFetches));
+        BrowserFailsFirst(row.reopens);
+        http.FailNext(kPagePath, row.failedFetches);
+        RunCycle(row.reopens);
+        EXPECT_EQ(uploads, row.uploadAttempts);
+        EXPECT_EQ(harness.Messages(),
+                  (std::vector<TMessageBoxRecord>{PlainDialog(kUploadFailedText)}));
+        EXPECT_EQ(form->RetryCount, 0);
+        EXPECT_FALSE(form->Timer2.Enabled());
+        RestartMode();
+    }
+}
+
 TEST_F(WorkflowDifferentialTest, AHaltedCheckLeavesTheCounterAtThreeForTheNextStart) {
     StartMode();
     BrowserShows(ErrorPage());
