@@ -6,9 +6,11 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -275,6 +277,65 @@ TEST_F(HeadlessBrowserEngineTest, AServerThatStallsResetsOrSaysNothingShowsTheFi
             << c.what;
         peer.Finish();
     }
+}
+
+// A listener on 127.0.0.1 whose accept queue is full: the system drops further SYNs, so a
+// connect to it is never answered (a silent host, without leaving the machine).
+class FullListener {
+public:
+    FullListener() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        // Connections that are never accepted fill the queue; the first that cannot complete
+        // at once shows it is full.
+        for (int i = 0; i < 8; ++i) {
+            const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            clients_.push_back(client);
+            if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+                errno == EINPROGRESS) {
+                pollfd entry{client, POLLOUT, 0};
+                if (::poll(&entry, 1, 200) == 0) {
+                    full_ = true;
+                    break;
+                }
+            }
+        }
+    }
+    ~FullListener() {
+        for (int client : clients_) {
+            ::close(client);
+        }
+        ::close(listener_);
+    }
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+
+    int Port() const { return port_; }
+    bool Full() const { return full_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    bool full_ = false;
+    std::vector<int> clients_;
+};
+
+TEST_F(HeadlessBrowserEngineTest, AConnectThatIsNeverAnsweredEndsAtTheConnectTimeOut) {
+    THeadlessBrowserEngine::TOptions options;
+    options.connectTimeoutMs = 300;
+    UseEngine(options);
+    FullListener silent;
+    ASSERT_TRUE(silent.Full());
+    // Without its own limit the connect would wait for the system's (minutes).
+    EXPECT_EQ(Open("http://127.0.0.1:" + std::to_string(silent.Port()) + "/"),
+              Shipped("checkweb.html"));
 }
 
 TEST_F(HeadlessBrowserEngineTest, DestroyingTheEngineEndsAStalledNavigationWithoutAReport) {
