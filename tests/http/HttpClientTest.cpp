@@ -98,6 +98,37 @@ TEST(HttpClientTest, ConnectionCloseMakesTheNextRequestConnectAgain) {
     EXPECT_EQ(peer.ConnectionCount(), 2);
 }
 
+TEST(HttpClientTest, Http10ClientAsksForKeepAliveAndKeepsOnlyWhenTheServerAgrees) {
+    ScriptedPeer peer;
+    const std::string head =
+        "GET / HTTP/1.0\r\n"
+        "Connection: keep-alive\r\n"
+        "Content-Type: text/html\r\n"
+        "Host: 127.0.0.1:" +
+        std::to_string(peer.Port()) +
+        "\r\n"
+        "Accept: text/html, */*\r\n"
+        "User-Agent: Mozilla/3.0 (compatible; Velomaris)\r\n\r\n";
+    peer.Accept()
+        .ExpectBytes(head)
+        .Send("HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nk1")
+        .ExpectBytes(head)
+        .Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nk2")
+        .ExpectEof();
+    peer.Start();
+    TIdHTTP http;
+    http.ProtocolVersion = TIdHTTPProtocolVersion::pv1_0;
+    EXPECT_EQ(Get(http, Url(peer)), "k1");
+    EXPECT_TRUE(http.Response().KeepConnection);
+    EXPECT_EQ(http.Response().StatusVersion, TIdHTTPProtocolVersion::pv1_0);
+    // An HTTP/1.0 answer without "Connection: keep-alive" ends its connection.
+    EXPECT_EQ(Get(http, Url(peer)), "k2");
+    EXPECT_FALSE(http.Response().KeepConnection);
+    EXPECT_FALSE(http.IsConnected());
+    EXPECT_TRUE(peer.Finish());
+    EXPECT_EQ(peer.ConnectionCount(), 1);
+}
+
 // Each framing, sent whole and in random-sized pieces (where line readers break).
 TEST(HttpClientTest, BodyFramings) {
     struct Row {
