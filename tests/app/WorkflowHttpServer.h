@@ -1,27 +1,21 @@
-// A real HTTP server for the workflow tests: Debian's Python http.server on a free loopback
-// port, serving the files of a temporary directory byte for byte (HTTP/1.1, keep-alive,
-// Content-Length). A test changes a page by rewriting its file, makes the next requests for a
-// page fail with 500 by FailNext, and counts the requests a page received.
+// The dynamic site of the workflow tests: PHP's built-in server (the shared fixture) on a free
+// loopback port, answering each page from a file byte for byte. A test changes a page by
+// rewriting its file, makes the next requests for a page fail with 500 by FailNext, and counts
+// the requests a page received.
 #pragma once
-
-#include <sys/types.h>
 
 #include <string>
 
-#include "tests/support/TempDir.h"
+#include "tests/support/PhpServerFixture.h"
 
 namespace velomaris {
 
 class WorkflowHttpServer {
 public:
-    // Starts the server and waits until it listens; raises std::runtime_error with the
-    // server's own output when it cannot start.
+    // Raises std::runtime_error when the server cannot start.
     WorkflowHttpServer();
-    ~WorkflowHttpServer();
-    WorkflowHttpServer(const WorkflowHttpServer&) = delete;
-    WorkflowHttpServer& operator=(const WorkflowHttpServer&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return server_.Port(); }
     // "http://127.0.0.1:PORT/" followed by the path.
     std::string Url(const std::string& path) const;
 
@@ -34,12 +28,7 @@ public:
     int Requests(const std::string& path) const;
 
 private:
-    void Stop();
-
-    TempDir dir_;
-    pid_t pid_ = -1;
-    int output_ = -1;
-    int port_ = 0;
+    PhpServerFixture server_;
 };
 
 }  // namespace velomaris
