@@ -87,8 +87,8 @@ $demo/setfile.ini): webmain = your dynamic home page, webfile = the name of the 
 (".html" is added), ftpaddr = your FTP server (host or host:port), ftpuser, ftpdir = the
 site's directory on the server, difftime = the period in milliseconds, diff=1 to start the
 differential update at launch (or time=1 and timingtime=HH-MM for a daily update). The
-password is stored scrambled (the empty one as any text of at most 16 bytes); README.md
-says more.
+password is stored scrambled: build/app/velomaris-set-ftp-password YOUR/setfile.ini reads it
+from its standard input and writes it. README.md says more.
 
 INFO
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -75,6 +76,20 @@ size_t Count(const std::string& text, const std::string& part) {
         ++count;
     }
     return count;
+}
+
+// Runs velomaris-set-ftp-password on the file with the password (UTF-8) on its standard
+// input; returns its exit status.
+int StorePassword(const std::string& file, const std::string& password) {
+    const std::string command =
+        std::string("'") + VELOMARIS_SET_PASSWORD_PATH + "' '" + file + "' 2>/dev/null";
+    FILE* helper = ::popen(command.c_str(), "w");
+    if (helper == nullptr) {
+        return -1;
+    }
+    std::fputs((password + "\n").c_str(), helper);
+    const int status = ::pclose(helper);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The program started from a directory of its own, its stderr on a pipe; killed and reaped
@@ -152,6 +167,25 @@ private:
     std::string output_;
 };
 
+TEST(HeadlessEndToEndTest, ThePasswordHelperStoresAFormTheProgramDecodes) {
+    TempDir dir;
+    const std::string file = dir.File("setfile.ini");
+    const TProfileFile settings(file);
+    const std::string ftpSection = Utf8ToGbk("FTP参数");
+    settings.WriteString(ftpSection, "ftpuser", "anna");
+    for (const std::string password : {"", "密码 a;=b ", "secret"}) {
+        ASSERT_EQ(StorePassword(file, password), 0) << password;
+        EXPECT_EQ(DecodePassword(settings.ReadString(ftpSection, "ftppass", "")),
+                  Utf8ToGbk(password))
+            << password;
+        EXPECT_EQ(settings.ReadString(ftpSection, "ftpuser", ""), "anna");
+    }
+    // Text that is not UTF-8 is refused, and the file keeps the last password.
+    EXPECT_EQ(StorePassword(file, "\xFF\xFE"), 1);
+    EXPECT_EQ(DecodePassword(settings.ReadString(ftpSection, "ftppass", "")), "secret");
+    EXPECT_NE(StorePassword(dir.File("no-such-directory/setfile.ini"), "x"), 0);
+}
+
 TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPageOnly) {
     FtpServerFixture ftp;
     std::filesystem::create_directory(ftp.Home() + "www");
@@ -171,7 +205,8 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     const std::string ftpSection = Utf8ToGbk("FTP参数");
     settings.WriteString(ftpSection, "ftpaddr", "127.0.0.1:" + std::to_string(ftp.Port()));
     settings.WriteString(ftpSection, "ftpuser", ftp.User());
-    settings.WriteString(ftpSection, "ftppass", EncodePassword(ftp.Password()));
+    // The password as a site owner stores it for the headless program.
+    ASSERT_EQ(StorePassword(dir.File("setfile.ini"), ftp.Password()), 0);
     settings.WriteString(ftpSection, "ftpdir", "www");
     settings.WriteString(Utf8ToGbk("WEB参数"), "webmain", site.Url("/index.php"));
     settings.WriteString(Utf8ToGbk("WEB参数"), "webfile", "index");
