@@ -400,6 +400,23 @@ TEST(HttpClientTest, AddressesThatCannotBeSentFailBeforeConnecting) {
     EXPECT_EQ(peer.ConnectionCount(), 0);
 }
 
+TEST(HttpClientTest, HeaderLineWithALineBreakIsRefusedBeforeAnythingIsSent) {
+    ScriptedPeer peer;
+    peer.Accept().ExpectEof();
+    peer.Start();
+    TIdHTTP http;
+    http.Request().CustomHeaders.Add("X-Note: a\r\nX-Injected: 1");
+    try {
+        Get(http, Url(peer));
+        FAIL() << "no exception";
+    } catch (const EIdHTTPInvalidRequestHeader& error) {
+        EXPECT_EQ(error.Message(), "The request header \"X-Note\" holds a line break or NUL byte");
+    }
+    EXPECT_FALSE(http.IsConnected());
+    EXPECT_TRUE(peer.Finish());
+    EXPECT_EQ(peer.Received(), "");
+}
+
 TEST(HttpClientTest, ServerClosingBetweenRequestsIsNoticedAndTheClientReconnects) {
     ScriptedPeer peer;
     std::promise<void> closed;
