@@ -102,21 +102,24 @@ std::string PhpServerFixture::Url(const std::string& path) const {
 }
 
 void PhpServerFixture::Stop() {
-    if (pid_ > 0) {
-        ::kill(-pid_, SIGTERM);
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                ::kill(-pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(-pid_, SIGKILL);  // workers that outlived their parent
-        pid_ = -1;
+    if (pid_ <= 0) {
+        return;
     }
+    ::kill(-pid_, SIGTERM);
+    // Wait for the server to end without reaping it: while it is an unreaped child its
+    // number cannot be reused, so the group signal below reaches only its own workers.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            info.si_pid != 0 || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(-pid_, SIGKILL);  // a server that did not end, and workers that outlived it
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 }  // namespace velomaris
