@@ -160,7 +160,9 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
     http.SetReadTimeout(options_.readTimeoutMs);
     // Each redirect is followed here rather than by the client, so that its "Location" is
     // resolved against the address that gave it (RFC 9110 section 10.2.2). Only a 3xx with a
-    // "Location" is a redirect; anything else carrying one is refused as a browser would.
+    // "Location" is a redirect. Any other response that carries one is refused by the client
+    // (it reads no body once it has seen a "Location"), so such a page shows the error page
+    // where a browser would show the body.
     http.HandleRedirects = false;
     http.OnRedirect = [](TIdCustomHTTP* sender, std::string& location, int, bool& handled,
                          TIdHTTPMethod&) {
