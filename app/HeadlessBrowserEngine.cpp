@@ -160,9 +160,8 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
     http.SetReadTimeout(options_.readTimeoutMs);
     // Each redirect is followed here rather than by the client, so that its "Location" is
     // resolved against the address that gave it (RFC 9110 section 10.2.2). Only a 3xx with a
-    // "Location" is a redirect. Any other response that carries one is refused by the client
-    // (it reads no body once it has seen a "Location"), so such a page shows the error page
-    // where a browser would show the body.
+    // "Location" is a redirect; any other response that carries one is declined here, and
+    // the client then raises its protocol error with the body attached.
     http.HandleRedirects = false;
     http.OnRedirect = [](TIdCustomHTTP* sender, std::string& location, int, bool& handled,
                          TIdHTTPMethod&) {
@@ -170,8 +169,18 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
     };
     for (int redirects = 0;; ++redirects) {
         job.cancel->Check();
-        TMemoryStream body;
-        http.GetToStream(address, body);
+        TMemoryStream stream;
+        std::string body;
+        try {
+            http.GetToStream(address, stream);
+            body = stream.Bytes();
+        } catch (const EIdHTTPProtocolException& e) {
+            // A 2xx page that also names a "Location" is still a page to a browser.
+            if (e.ReplyCode() / 100 != 2) {
+                throw;
+            }
+            body = e.ErrorBody();
+        }
         TIdHTTPResponse& response = http.Response();
         if (IsRedirect(http.ResponseCode()) && !Trim(response.Location).empty()) {
             if (redirects >= options_.maxRedirects) {
@@ -180,10 +189,10 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
             address = WithoutFragment(ResolveReference(address, response.Location));
             continue;
         }
-        if (!IsHtmlDocument(response.ContentType, body.Bytes())) {
+        if (!IsHtmlDocument(response.ContentType, body)) {
             return kErrorResponsePage;
         }
-        return PageHtml(response.ContentType, body.Bytes());
+        return PageHtml(response.ContentType, body);
     }
 }
 

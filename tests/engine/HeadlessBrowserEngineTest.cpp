@@ -63,6 +63,11 @@ case '/final':
     header('Content-Type: text/html');
     echo '<html><body>' . $uri . '</body></html>';
     break;
+case '/created':
+    header('Location: /elsewhere', true, 201);
+    header('Content-Type: text/html');
+    echo '<html><body>created</body></html>';
+    break;
 case '/hop':
     $n = (int) $query['n'];
     if ($n > 0) {
@@ -195,6 +200,8 @@ TEST_F(HeadlessBrowserEngineTest, APageIsItsDocumentFromTheRootElementOnAsReceiv
 TEST_F(HeadlessBrowserEngineTest, RedirectsAreFollowedAndResolvedAgainstTheAddressThatGaveThem) {
     // 302 to an absolute path, 301 to a relative one, 307 to a full address with a fragment.
     EXPECT_EQ(Open(server_->Url("/r1")), "<html><body>/final?x=1</body></html>");
+    // A "Location" on a page that is no redirect is not followed: the page shows.
+    EXPECT_EQ(Open(server_->Url("/created")), "<html><body>created</body></html>");
 }
 
 TEST_F(HeadlessBrowserEngineTest, TenRedirectsAreFollowedAndAnEleventhShowsTheErrorPage) {
