@@ -524,22 +524,40 @@ bool TIdCustomHTTP::KeepAliveDecision() {
 
 // --- hooks ---------------------------------------------------------------------------------
 
-void TIdCustomHTTP::StoreResponseCookies() {}
+void TIdCustomHTTP::StoreResponseCookies() {
+    cookies_.StoreResponseCookies(AllowCookies, Response().HeaderLines, currentAddress_.Host);
+}
 
-std::string TIdCustomHTTP::CookieValueFor(const TIdURI& /*address*/) {
-    return {};
+std::string TIdCustomHTTP::CookieValueFor(const TIdURI& address) {
+    return cookies_.CookieValueFor(address.Host, address.Path);
 }
 
 bool TIdCustomHTTP::HandleServerChallenge() {
-    return false;
+    return AnswerChallenge(Response().WWWAuthenticate, Request().Authenticator,
+                           OnSelectAuthorization, OnAuthorization);
 }
 
 bool TIdCustomHTTP::HandleProxyChallenge() {
-    return false;
+    // The proxy refused what it was given: its password is not offered again.
+    ProxyParams.ProxyPassword.clear();
+    if (ProxyParams.ProxyAuthenticator) {
+        ProxyParams.ProxyAuthenticator->Reset();
+    }
+    return AnswerChallenge(Response().ProxyAuthenticate, ProxyParams.ProxyAuthenticator,
+                           OnSelectProxyAuthorization, OnProxyAuthorization);
 }
 
-void TIdCustomHTTP::ResetAuthenticator(bool /*proxy*/) {}
+void TIdCustomHTTP::ResetAuthenticator(bool proxy) {
+    const std::shared_ptr<TIdAuthentication>& authenticator =
+        proxy ? ProxyParams.ProxyAuthenticator : Request().Authenticator;
+    if (authenticator) {
+        authenticator->Reset();
+    }
+}
 
-void TIdCustomHTTP::DisconnectHook() {}
+void TIdCustomHTTP::DisconnectHook() {
+    ReleaseAuthenticatorsOnDisconnect(Request().Authenticator,
+                                      ProxyParams.ProxyAuthenticator.get());
+}
 
 }  // namespace velomaris

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "http/IdAuthentication.h"
+#include "http/IdCookieManager.h"
 #include "http/IdHTTPHeaderInfo.h"
 #include "http/IdURI.h"
 #include "net/IdException.h"
@@ -112,6 +114,12 @@ public:
     TIdProxyConnectionInfo ProxyParams;
     TIdHTTPOptions HTTPOptions;
     TIdHTTPRedirectEvent OnRedirect;
+    // Challenges: the select events may pick another scheme than the first registered one;
+    // the authorization events may supply credentials. Unassigned, every challenge is declined.
+    TIdSelectAuthorizationEvent OnSelectAuthorization;
+    TIdSelectAuthorizationEvent OnSelectProxyAuthorization;
+    TIdAuthorizationEvent OnAuthorization;
+    TIdAuthorizationEvent OnProxyAuthorization;
     // The largest body the client accepts (kMaxBodyBytes unless a test lowers it).
     std::int64_t MaxBodyBytes = kMaxBodyBytes;
 
@@ -120,6 +128,10 @@ public:
     int ResponseCode() const { return protocol_.Response.StatusCode; }
     // Host, port and path carried from one request to the next.
     TIdURI& CurrentAddress() { return currentAddress_; }
+    // The cookie store: none at first, the client's own from the first response on when
+    // AllowCookies is set, or one assigned here (not owned; assigning frees the client's own).
+    TIdCookieManager* CookieManager() const { return cookies_.Manager(); }
+    void SetCookieManager(TIdCookieManager* manager) { cookies_.Assign(manager); }
 
     // Setting the connection's endpoint also records it in CurrentAddress.
     void SetHost(const std::string& host) override;
@@ -136,20 +148,18 @@ public:
 
 protected:
     // --- hooks of the cookie store and the authentication schemes -------------------------
-    // Stores the cookies of the response just read. No cookie store exists yet: nothing is
-    // stored.
+    // Stores the cookies of the response just read (making the client's own store first when
+    // there is none and AllowCookies is set).
     virtual void StoreResponseCookies();
-    // The "Cookie" value for the address; empty (so no "Cookie" header) while no cookie store
-    // exists.
+    // The "Cookie" value for the address; empty (so no "Cookie" header) without a store.
     virtual std::string CookieValueFor(const TIdURI& address);
     // Answers a 401 challenge of the server (the counter has already been raised): true to
-    // send the request again with credentials. Declines while no scheme is built in.
+    // send the request again with credentials.
     virtual bool HandleServerChallenge();
     // The same for a 407 challenge of the proxy.
     virtual bool HandleProxyChallenge();
     // After a challenge was declined or retried too often: resets the authenticator attached
-    // to the request (proxy false) or to the proxy settings (proxy true). None can be
-    // attached while no scheme is built in.
+    // to the request (proxy false) or to the proxy settings (proxy true).
     virtual void ResetAuthenticator(bool proxy);
     // Runs every time the connection is closed or found closed (authenticator clean-up).
     virtual void DisconnectHook();
@@ -188,6 +198,7 @@ private:
     int proxyChallengeCount_ = 0;
     // A request was sent and its response has not been read to its end.
     bool responsePending_ = false;
+    TIdClientCookieStore cookies_;
 };
 
 // The HTTP client component of the main window.

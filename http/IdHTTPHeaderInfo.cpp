@@ -6,6 +6,7 @@
 #include <ctime>
 #include <optional>
 
+#include "http/IdAuthentication.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -436,8 +437,7 @@ void TIdRequestHeaderInfo::BuildHeaderLines() {
 }
 
 std::string TIdRequestHeaderInfo::AuthorizationValue() {
-    // No authentication scheme is registered yet, so nothing can have been attached.
-    return {};
+    return AuthorizationHeaderValue(Authenticator, BasicAuthentication, Username, Password);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -502,8 +502,12 @@ void TIdProxyConnectionInfo::Clear() {
     proxyPort_ = 0;
 }
 
-void TIdProxyConnectionInfo::AddAuthorizationHeader(TIdHeaderList& /*headers*/) {
-    // No authentication scheme is registered yet: with nothing attached there is no value.
+void TIdProxyConnectionInfo::AddAuthorizationHeader(TIdHeaderList& headers) {
+    const std::string value = AuthorizationHeaderValue(ProxyAuthenticator, BasicAuthentication,
+                                                       ProxyUsername, ProxyPassword);
+    if (!value.empty()) {
+        headers.SetHeader("Proxy-Authorization", value);
+    }
 }
 
 }  // namespace velomaris

@@ -124,8 +124,7 @@ public:
 private:
     // The value of the "Authorization" header: the attached authenticator's value, or, with
     // BasicAuthentication set and none attached, that of a new basic authenticator for
-    // Username and Password. Empty while no authentication scheme is built in: then no
-    // authenticator can be attached and no "Authorization" header is sent.
+    // Username and Password, which is attached. Empty (no header) when neither applies.
     std::string AuthorizationValue();
 };
 
@@ -204,7 +203,8 @@ public:
     std::shared_ptr<TIdAuthentication> ProxyAuthenticator;
 
     // Adds "Proxy-Authorization" to headers when an authenticator is attached or
-    // BasicAuthentication is set. Nothing while no authentication scheme is built in.
+    // BasicAuthentication is set (a basic authenticator for ProxyUsername and ProxyPassword
+    // is then attached).
     void AddAuthorizationHeader(TIdHeaderList& headers);
 
 private:
