@@ -68,6 +68,14 @@ case '/created':
     header('Content-Type: text/html');
     echo '<html><body>created</body></html>';
     break;
+case '/login':
+    setcookie('session', 'abc', 0, '/');
+    header('Location: /member', true, 302);
+    break;
+case '/member':
+    header('Content-Type: text/html');
+    echo '<html><body>' . ($_COOKIE['session'] ?? 'none') . '</body></html>';
+    break;
 case '/hop':
     $n = (int) $query['n'];
     if ($n > 0) {
@@ -200,6 +208,9 @@ TEST_F(HeadlessBrowserEngineTest, APageIsItsDocumentFromTheRootElementOnAsReceiv
 TEST_F(HeadlessBrowserEngineTest, RedirectsAreFollowedAndResolvedAgainstTheAddressThatGaveThem) {
     // 302 to an absolute path, 301 to a relative one, 307 to a full address with a fragment.
     EXPECT_EQ(Open(server_->Url("/r1")), "<html><body>/final?x=1</body></html>");
+    // A cookie set on the way is sent on within the navigation, and not to the next one.
+    EXPECT_EQ(Open(server_->Url("/login")), "<html><body>abc</body></html>");
+    EXPECT_EQ(Open(server_->Url("/member")), "<html><body>none</body></html>");
     // A "Location" on a page that is no redirect is not followed: the page shows.
     EXPECT_EQ(Open(server_->Url("/created")), "<html><body>created</body></html>");
 }
