@@ -168,27 +168,27 @@ std::string TIdCookieManager::BuildCookieValue(std::string_view host, std::strin
                                                bool secureConnection) {
     PurgeExpired();
 
+    // Everything that reads the cookies stays under the read lock: a writer on another thread
+    // may re-read or remove a cookie as soon as it is released.
+    ReadLockGuard hold(cookies_.Lock());
     std::vector<const TIdNetscapeCookie*> taken;
-    {
-        ReadLockGuard hold(cookies_.Lock());
-        for (int d = 0; d < cookies_.DomainCount(); ++d) {
-            if (!CookieDomainMatches(host, cookies_.DomainAt(d))) {
+    for (int d = 0; d < cookies_.DomainCount(); ++d) {
+        if (!CookieDomainMatches(host, cookies_.DomainAt(d))) {
+            continue;
+        }
+        const TIdCookieList& names = cookies_.CookiesAt(d);
+        for (int i = names.Count() - 1; i >= 0; --i) {
+            const TIdNetscapeCookie* cookie = names.ObjectAt(i);
+            if (cookie->Path.empty() || !path.starts_with(cookie->Path)) {
                 continue;
             }
-            const TIdCookieList& names = cookies_.CookiesAt(d);
-            for (int i = names.Count() - 1; i >= 0; --i) {
-                const TIdNetscapeCookie* cookie = names.ObjectAt(i);
-                if (cookie->Path.empty() || !path.starts_with(cookie->Path)) {
-                    continue;
-                }
-                if (cookie->Secure && !secureConnection) {
-                    continue;
-                }
-                if (cookie->Value.empty()) {
-                    continue;
-                }
-                taken.push_back(cookie);
+            if (cookie->Secure && !secureConnection) {
+                continue;
             }
+            if (cookie->Value.empty()) {
+                continue;
+            }
+            taken.push_back(cookie);
         }
     }
 
