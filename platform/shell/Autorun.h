@@ -18,8 +18,8 @@ std::string AutostartDirectory();
 std::string RunValueFileName(const std::string& gbkName);
 
 // Sets the value: writes "<name>.desktop" with Exec the executable's full path, quoted as the
-// Desktop Entry Specification requires, replacing an existing entry of that name. Creates the
-// directory when it is missing. Raises (EShellError, EFCreateError, ETextConversionError) when
+// freedesktop.org desktop entry format requires, replacing an existing entry of that name. Creates
+// the directory when it is missing. Raises (EShellError, EFCreateError, ETextConversionError) when
 // the entry cannot be written; a name that is empty, "." or "..", or holds "/" or a control
 // byte is refused.
 void SetRunValue(const std::string& gbkName, const std::string& gbkExecutablePath);

@@ -1,4 +1,4 @@
-// Writing desktop entry files (freedesktop.org Desktop Entry Specification 1.5), the Linux
+// Writing desktop entry files (freedesktop.org desktop entry format, version 1.5), the Linux
 // form of a shortcut and of an autostart item.
 #pragma once
 
