@@ -102,19 +102,6 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 TIdCustomHTTP::TIdCustomHTTP() : protocol_(this) {
@@ -481,7 +468,7 @@ std::int32_t TIdCustomHTTP::ReadChunkSize() {
     }
     std::int64_t size = 0;
     for (char c : sizeText) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return 0;
         }

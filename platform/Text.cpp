@@ -106,15 +106,8 @@ std::optional<std::int32_t> TryStrToInt(std::string_view input) {
     if (hex) {
         std::uint64_t value = 0;
         for (; i < text.size(); ++i) {
-            char c = text[i];
-            int digit;
-            if (c >= '0' && c <= '9') {
-                digit = c - '0';
-            } else if (c >= 'a' && c <= 'f') {
-                digit = c - 'a' + 10;
-            } else if (c >= 'A' && c <= 'F') {
-                digit = c - 'A' + 10;
-            } else {
+            const int digit = HexDigitValue(text[i]);
+            if (digit < 0) {
                 return std::nullopt;
             }
             value = value * 16 + static_cast<std::uint64_t>(digit);

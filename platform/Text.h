@@ -24,6 +24,20 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text);
 // As TryStrToInt, raising EConvertError "'%s' is not a valid integer value" on failure.
 std::int32_t StrToInt(std::string_view text);
 
+// The value of a hexadecimal digit in either case, -1 for any other byte.
+inline int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 // Decimal text of a 32-bit integer, with "-" before a negative value.
 std::string IntToStr(std::int64_t value);
 

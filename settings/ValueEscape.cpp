@@ -1,5 +1,7 @@
 #include "settings/ValueEscape.h"
 
+#include "platform/Text.h"
+
 namespace velomaris {
 
 namespace {
@@ -11,19 +13,6 @@ bool IsBlank(char c) {
 bool IsControl(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -72,8 +61,8 @@ std::string UnescapeValue(std::string_view stored) {
     out.reserve(stored.size());
     for (size_t i = 1; i < stored.size(); ++i) {
         if (stored[i] == '\\' && i + 3 < stored.size() && stored[i + 1] == 'x') {
-            const int high = HexDigit(stored[i + 2]);
-            const int low = HexDigit(stored[i + 3]);
+            const int high = HexDigitValue(stored[i + 2]);
+            const int low = HexDigitValue(stored[i + 3]);
             if (high >= 0 && low >= 0) {
                 out += static_cast<char>(high * 16 + low);
                 i += 3;

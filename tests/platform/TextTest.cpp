@@ -41,6 +41,18 @@ TEST(TextTest, IntegerParsingFollowsTheSettingsRules) {
     }
 }
 
+TEST(TextTest, HexDigitValuesInEitherCase) {
+    const std::string digits = "0123456789abcdef";
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(HexDigitValue(digits[i]), i) << digits[i];
+        EXPECT_EQ(HexDigitValue(UpperAscii(digits.substr(i, 1))[0]), i) << digits[i];
+    }
+    for (char c : std::string("gG/:@`xX \xC1")) {
+        EXPECT_EQ(HexDigitValue(c), -1) << c;
+    }
+    EXPECT_EQ(HexDigitValue('\0'), -1);
+}
+
 TEST(TextTest, StrToIntRaisesWithTheQuotedText) {
     try {
         StrToInt("1a");
