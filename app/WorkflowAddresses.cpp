@@ -1,5 +1,9 @@
 #include "app/WorkflowAddresses.h"
 
+#include <optional>
+
+#include "platform/Text.h"
+
 namespace velomaris {
 
 TFtpEndpoint SplitFtpAddress(std::string_view address, std::int32_t defaultPort) {
@@ -10,24 +14,15 @@ TFtpEndpoint SplitFtpAddress(std::string_view address, std::int32_t defaultPort)
         return whole;
     }
     const std::string_view digits = address.substr(colon + 1);
-    if (digits.empty()) {
+    // Digits only: a sign makes no port.
+    if (digits.empty() || !IsAsciiDigit(digits.front())) {
         return whole;
     }
-    std::int32_t port = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') {
-            return whole;
-        }
-        port = port * 10 + (c - '0');
-        // Stop before the value can overflow: anything past 65535 is not a port.
-        if (port > 65535) {
-            return whole;
-        }
-    }
-    if (port < 1) {
+    const std::optional<std::int64_t> port = TryParseDecimalInt64(digits);
+    if (!port || *port < 1 || *port > 65535) {
         return whole;
     }
-    return TFtpEndpoint{std::string(address.substr(0, colon)), port};
+    return TFtpEndpoint{std::string(address.substr(0, colon)), static_cast<std::int32_t>(*port)};
 }
 
 std::string SiteAddressOf(std::string_view webmain) {

@@ -58,37 +58,6 @@ std::string NormaliseAttribute(const std::string& item) {
     return UpperAscii(std::string_view(item).substr(0, equals)) + item.substr(equals);
 }
 
-// A decimal 64-bit integer with an optional sign; nothing else may surround it.
-std::optional<std::int64_t> ParseDecimalInt64(std::string_view text) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i >= text.size()) {
-        return std::nullopt;
-    }
-    std::uint64_t magnitude = 0;
-    const std::uint64_t limit =
-        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        const unsigned digit = static_cast<unsigned>(text[i] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            return std::nullopt;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    if (negative) {
-        return magnitude == limit ? std::numeric_limits<std::int64_t>::min()
-                                  : -static_cast<std::int64_t>(magnitude);
-    }
-    return static_cast<std::int64_t>(magnitude);
-}
-
 std::string JoinItems(const std::vector<std::string>& items) {
     std::string text;
     for (const std::string& item : items) {
@@ -268,7 +237,7 @@ void TIdCookieRFC2109::SetExpiresText(const std::string& text) {
 
 void TIdCookieRFC2109::ApplyAttributes(const std::vector<std::string>& items) {
     TIdNetscapeCookie::ApplyAttributes(items);
-    MaxAge = ParseDecimalInt64(AttributeValue(items, "MAX-AGE")).value_or(-1);
+    MaxAge = TryParseDecimalInt64(AttributeValue(items, "MAX-AGE")).value_or(-1);
     Version = AttributeValue(items, "VERSION");
     Comment = AttributeValue(items, "COMMENT");
     if (ExpiresText().empty()) {

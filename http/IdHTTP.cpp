@@ -85,23 +85,6 @@ bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-std::optional<std::int32_t> ParseDecimal(std::string_view text) {
-    if (text.empty() || text.size() > 10) {
-        return std::nullopt;
-    }
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value > INT32_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
 }  // namespace
 
 TIdCustomHTTP::TIdCustomHTTP() : protocol_(this) {
@@ -292,7 +275,13 @@ int TIdCustomHTTP::ParseStatusCode(std::string_view statusLine) {
         return -1;
     }
     const std::string rest = Trim(statusLine.substr(space + 1));
-    return ParseDecimal(std::string_view(rest).substr(0, rest.find(' '))).value_or(-1);
+    const std::string_view code = std::string_view(rest).substr(0, rest.find(' '));
+    // Digits only (no sign), at most ten of them, within 32 bits; anything else is no code.
+    if (code.empty() || code.size() > 10 || !IsAsciiDigit(code.front())) {
+        return -1;
+    }
+    const std::optional<std::int64_t> value = TryParseDecimalInt64(code);
+    return value && *value <= INT32_MAX ? static_cast<int>(*value) : -1;
 }
 
 void TIdCustomHTTP::ReadResponseHead() {

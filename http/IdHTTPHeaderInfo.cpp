@@ -68,30 +68,11 @@ std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
 
 // A decimal integer with an optional sign and nothing else; 32-bit range.
 std::optional<std::int32_t> ParseDecimal(std::string_view text) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i >= text.size()) {
+    const std::optional<std::int64_t> value = TryParseDecimalInt64(text);
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) {
         return std::nullopt;
     }
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (text[i] - '0');
-        if (value > 2147483648LL) {
-            return std::nullopt;
-        }
-    }
-    value = negative ? -value : value;
-    if (value > INT32_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(*value);
 }
 
 // Cuts text at the first delimiter: returns what stands before it and leaves what follows it

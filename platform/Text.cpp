@@ -122,24 +122,50 @@ std::optional<std::int32_t> TryStrToInt(std::string_view input) {
         }
         return static_cast<std::int32_t>(bits);
     }
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) {
-            return std::nullopt;
-        }
+    // The sign is already taken: a second one is not a digit.
+    if (!IsAsciiDigit(text[i])) {
+        return std::nullopt;
     }
-    if (negative) {
-        value = -value;
+    const std::optional<std::int64_t> magnitude =
+        TryParseDecimalInt64(std::string_view(text).substr(i));
+    if (!magnitude || *magnitude > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) {
+        return std::nullopt;
     }
+    const std::int64_t value = negative ? -*magnitude : *magnitude;
     if (value > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::int64_t> TryParseDecimalInt64(std::string_view text) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size()) {
+        return std::nullopt;
+    }
+    std::uint64_t magnitude = 0;
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+    for (; i < text.size(); ++i) {
+        if (!IsAsciiDigit(text[i])) {
+            return std::nullopt;
+        }
+        const unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (magnitude > (limit - digit) / 10) {
+            return std::nullopt;
+        }
+        magnitude = magnitude * 10 + digit;
+    }
+    if (negative) {
+        return magnitude == limit ? std::numeric_limits<std::int64_t>::min()
+                                  : -static_cast<std::int64_t>(magnitude);
+    }
+    return static_cast<std::int64_t>(magnitude);
 }
 
 std::int32_t StrToInt(std::string_view text) {

@@ -24,6 +24,15 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text);
 // As TryStrToInt, raising EConvertError "'%s' is not a valid integer value" on failure.
 std::int32_t StrToInt(std::string_view text);
 
+// Strict decimal: one optional "+" or "-", then one or more ASCII digits and nothing else (no
+// spaces, no hexadecimal); std::nullopt for anything else and outside the signed 64-bit range.
+// Callers narrow the result to the range they accept.
+std::optional<std::int64_t> TryParseDecimalInt64(std::string_view text);
+
+inline bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The value of a hexadecimal digit in either case, -1 for any other byte.
 inline int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {

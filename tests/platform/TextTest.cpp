@@ -41,6 +41,44 @@ TEST(TextTest, IntegerParsingFollowsTheSettingsRules) {
     }
 }
 
+TEST(TextTest, StrictDecimalParsingTakesASignAndDigitsOnly) {
+    struct Row {
+        const char* text;
+        std::optional<std::int64_t> expected;
+    };
+    const Row rows[] = {
+        {"0", 0},
+        {"42", 42},
+        {"+7", 7},
+        {"-1", -1},
+        {"007", 7},
+        {"9223372036854775807", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", std::nullopt},
+        {"-9223372036854775809", std::nullopt},
+        {"18446744073709551616", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"--1", std::nullopt},
+        {"+-1", std::nullopt},
+        {" 1", std::nullopt},
+        {"1 ", std::nullopt},
+        {"1 2", std::nullopt},
+        {"0x10", std::nullopt},
+        {"$10", std::nullopt},
+        {"1e3", std::nullopt},
+        {"1.5", std::nullopt},
+        {"\xD2\xBB", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(TryParseDecimalInt64(row.text), row.expected) << "text: \"" << row.text << "\"";
+    }
+    // The whole view is read, an embedded NUL included.
+    EXPECT_EQ(TryParseDecimalInt64(std::string_view("12\0", 3)), std::nullopt);
+}
+
 TEST(TextTest, HexDigitValuesInEitherCase) {
     const std::string digits = "0123456789abcdef";
     for (int i = 0; i < 16; ++i) {
