@@ -78,15 +78,7 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
 // Cuts text at the first delimiter: returns what stands before it and leaves what follows it
 // in text; without the delimiter the whole text is the token and text becomes empty.
 std::string Fetch(std::string& text, std::string_view delimiter) {
-    const size_t pos = text.find(delimiter);
-    if (pos == std::string::npos) {
-        std::string token = std::move(text);
-        text.clear();
-        return token;
-    }
-    std::string token = text.substr(0, pos);
-    text.erase(0, pos + delimiter.size());
-    return token;
+    return CutToken(text, text.find(delimiter), delimiter.size());
 }
 
 void SkipLeadingSpaces(std::string& text) {

@@ -38,15 +38,7 @@ size_t FindLastOnBoundary(std::string_view text, char byte, size_t end) {
 // Cuts text at the first delimiter (see TIdURI): the token before it is returned and text
 // keeps what follows; without the delimiter the token is all of text and text becomes empty.
 std::string Cut(std::string& text, std::string_view delimiter) {
-    const size_t pos = FindOnBoundary(text, delimiter);
-    if (pos == kNotFound) {
-        std::string token = std::move(text);
-        text.clear();
-        return token;
-    }
-    std::string token = text.substr(0, pos);
-    text.erase(0, pos + delimiter.size());
-    return token;
+    return CutToken(text, FindOnBoundary(text, delimiter), delimiter.size());
 }
 
 struct PathParts {

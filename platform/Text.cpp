@@ -175,6 +175,17 @@ std::int32_t StrToInt(std::string_view text) {
     throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
 }
 
+std::string CutToken(std::string& text, std::size_t pos, std::size_t delimiterLength) {
+    if (pos == std::string::npos) {
+        std::string token = std::move(text);
+        text.clear();
+        return token;
+    }
+    std::string token = text.substr(0, pos);
+    text.erase(0, pos + delimiterLength);
+    return token;
+}
+
 std::string IntToStr(std::int64_t value) {
     return std::to_string(value);
 }

@@ -47,6 +47,11 @@ inline int HexDigitValue(char c) {
     return -1;
 }
 
+// Cuts a token off the front of text at pos, where a delimiter of delimiterLength bytes stands:
+// returns what stands before it and leaves in text what follows the delimiter. With pos npos
+// (no delimiter found) the whole text is the token and text becomes empty.
+std::string CutToken(std::string& text, std::size_t pos, std::size_t delimiterLength);
+
 // Decimal text of a 32-bit integer, with "-" before a negative value.
 std::string IntToStr(std::int64_t value);
 

@@ -91,6 +91,18 @@ TEST(TextTest, HexDigitValuesInEitherCase) {
     EXPECT_EQ(HexDigitValue('\0'), -1);
 }
 
+TEST(TextTest, CutTokenTakesTheFrontAndDropsTheDelimiter) {
+    std::string text = "a::b::c";
+    EXPECT_EQ(CutToken(text, text.find("::"), 2), "a");
+    EXPECT_EQ(text, "b::c");
+    EXPECT_EQ(CutToken(text, text.find("::"), 2), "b");
+    EXPECT_EQ(CutToken(text, text.find("::"), 2), "c");
+    EXPECT_EQ(text, "");
+    std::string leading = ":x";
+    EXPECT_EQ(CutToken(leading, 0, 1), "");
+    EXPECT_EQ(leading, "x");
+}
+
 TEST(TextTest, StrToIntRaisesWithTheQuotedText) {
     try {
         StrToInt("1a");
