@@ -81,10 +81,6 @@ const char* MethodWord(TIdHTTPMethod method) {
     return "GET ";
 }
 
-bool HoldsLineBreakOrNul(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
 }  // namespace
 
 TIdCustomHTTP::TIdCustomHTTP() : protocol_(this) {

@@ -68,10 +68,6 @@ PathParts SplitPath(const std::string& text) {
     return parts;
 }
 
-bool HoldsLineBreakOrNul(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
 }  // namespace
 
 TIdURI::TIdURI(std::string_view text) {

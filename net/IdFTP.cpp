@@ -11,7 +11,7 @@ namespace {
 // A CR or LF ends a command line (RFC 959 section 4.1.3: <CRLF> terminates every command) and
 // a NUL is never valid in one, so a value holding either could inject a second command.
 void RequireSingleLine(const std::string& value, const char* what) {
-    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    if (HoldsLineBreakOrNul(value)) {
         throw EIdFTPInvalidArgument(std::string("The ") + what +
                                     " contains a line break or NUL byte.");
     }

@@ -60,6 +60,12 @@ inline bool IsGbkLeadByte(unsigned char byte) {
     return byte >= 0x81 && byte <= 0xFE;
 }
 
+// True when text holds a CR, LF or NUL byte: such a value would end a protocol line early and
+// could smuggle in a second command or header line.
+inline bool HoldsLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
 // ASCII-only case-insensitive comparison (bytes from 0x80 up compare exactly).
 bool SameTextAscii(std::string_view a, std::string_view b);
 std::string LowerAscii(std::string_view text);
