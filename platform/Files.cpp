@@ -90,6 +90,15 @@ void ReplaceFileAtomically(const std::string& gbkPath, std::string_view bytes, m
     }
 }
 
+std::optional<std::string> RunningExecutableOsPath() {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0) {
+        return std::nullopt;
+    }
+    return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
 std::string ProgramDirectory() {
     {
         std::lock_guard<std::mutex> lock(OverrideMutex());
@@ -97,14 +106,12 @@ std::string ProgramDirectory() {
             return ProgramDirectoryOverride();
         }
     }
-    std::vector<char> buffer(4096);
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) {
+    std::optional<std::string> path = RunningExecutableOsPath();
+    if (!path) {
         throw Exception(std::string("Cannot find the program directory. ") + std::strerror(errno));
     }
-    std::string path(buffer.data(), static_cast<size_t>(n));
-    path.erase(path.rfind('/') + 1);
-    return Utf8ToGbk(path);
+    path->erase(path->rfind('/') + 1);
+    return Utf8ToGbk(*path);
 }
 
 ScopedProgramDirectory::ScopedProgramDirectory(std::string gbkDirectoryWithSlash) {

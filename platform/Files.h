@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ bool FileExists(const std::string& gbkPath);
 // mode. Raises EFCreateError "Cannot create file "%s". %s" on failure, leaving the old file.
 void ReplaceFileAtomically(const std::string& gbkPath, std::string_view bytes,
                            mode_t newFileMode = 0644);
+
+// The running executable's file as the system names it (the target of /proc/self/exe, UTF-8),
+// whatever a test has overridden; std::nullopt with errno set when it cannot be read.
+std::optional<std::string> RunningExecutableOsPath();
 
 // The directory of the running executable, in GBK, with a trailing "/".
 std::string ProgramDirectory();

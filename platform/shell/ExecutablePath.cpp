@@ -1,13 +1,11 @@
 #include "platform/shell/ExecutablePath.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <mutex>
-#include <vector>
 
 #include "platform/Exception.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -33,12 +31,11 @@ std::string ExecutablePath() {
             return Override();
         }
     }
-    std::vector<char> buffer(4096);
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) {
+    const std::optional<std::string> path = RunningExecutableOsPath();
+    if (!path) {
         throw Exception(std::string("Cannot find the program's path. ") + std::strerror(errno));
     }
-    return Utf8ToGbk(std::string(buffer.data(), static_cast<size_t>(n)));
+    return Utf8ToGbk(*path);
 }
 
 ScopedExecutablePath::ScopedExecutablePath(std::string gbkPath) {
