@@ -98,33 +98,16 @@ void TCancellableIOHandler::ConnectWithin(int timeoutMs) {
         // The connect goes on in the background; its outcome is the socket's pending error
         // once it becomes writable (connect(2)).
         const std::int64_t deadline = timeoutMs > 0 ? NowMs() + timeoutMs : -1;
-        for (;;) {
-            pollfd entries[2] = {{handle, POLLOUT, 0}, {cancel_->Fd(), POLLIN, 0}};
-            int wait = -1;
-            if (deadline >= 0) {
-                const std::int64_t left = deadline - NowMs();
-                wait = left > 0 ? static_cast<int>(left) : 0;
-            }
-            const int ready = ::poll(entries, 2, wait);
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            if (ready < 0) {
-                error = errno;
-                break;
-            }
-            if (entries[1].revents != 0) {
-                throw EIdNavigationCancelled();
-            }
-            if (ready == 0) {
-                error = ETIMEDOUT;
-                break;
-            }
+        const int ready = PollUnlessCancelled(handle, POLLOUT, deadline);
+        if (ready < 0) {
+            error = errno;
+        } else if (ready == 0) {
+            error = ETIMEDOUT;
+        } else {
             socklen_t length = sizeof error;
             if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
                 error = errno;
             }
-            break;
         }
     }
     if (error == 0 && ::fcntl(handle, F_SETFL, flags) < 0) {
@@ -143,8 +126,13 @@ bool TCancellableIOHandler::WaitReadable(int timeoutMs) {
     cancel_->Check();
     // Below zero (-2 from the connection) means without limit.
     const std::int64_t deadline = timeoutMs >= 0 ? NowMs() + timeoutMs : -1;
+    // A failing wait counts as not ready, as with the plain handler.
+    return PollUnlessCancelled(Endpoint()->Handle(), POLLIN, deadline) > 0;
+}
+
+int TCancellableIOHandler::PollUnlessCancelled(int handle, short events, std::int64_t deadline) {
     for (;;) {
-        pollfd entries[2] = {{Endpoint()->Handle(), POLLIN, 0}, {cancel_->Fd(), POLLIN, 0}};
+        pollfd entries[2] = {{handle, events, 0}, {cancel_->Fd(), POLLIN, 0}};
         int wait = -1;
         if (deadline >= 0) {
             const std::int64_t left = deadline - NowMs();
@@ -154,11 +142,13 @@ bool TCancellableIOHandler::WaitReadable(int timeoutMs) {
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (entries[1].revents != 0) {
+        // A failed poll leaves the entries as they were, so only a real wake-up can be the
+        // cancel signal; errno still tells the caller why a failed one failed.
+        if (ready > 0 && entries[1].revents != 0) {
             throw EIdNavigationCancelled();
         }
-        // A failing wait counts as not ready, as with the plain handler.
-        return ready > 0 && entries[0].revents != 0;
+        // Above zero, nothing but the handle can have woken the wait now.
+        return ready;
     }
 }
 
