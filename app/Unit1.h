@@ -200,6 +200,11 @@ private:
     std::string SiteAddress() const;
     // Fetches webmain and returns the response body.
     std::string FetchPage();
+    // One tick of an update cycle's wait for the site check: once the check has succeeded the
+    // timer stops and next runs (then the retry counter starts again); before that the site is
+    // re-opened while retries are left; then the timer stops and the failed conversion is
+    // reported, the retry counter keeping its value.
+    void WaitForSiteCheck(TTimer& timer, TButton& next);
     // Sets the window's two addresses and shows it.
     void ShowResultWindow(TResultForm& window);
     // The local page file holds a version the server has not received: set when the file is

@@ -25,20 +25,9 @@ void TForm1::Timer4Timer() {
     if (Edit5.Text() != "1") {
         return;
     }
-    if (Label7.Caption() == kSiteOpenSucceeded) {
-        Timer4.SetEnabled(false);
-        Button10.Click();
-        RetryCount = 0;
-    } else if (RetryCount < kRetryLimit) {
-        ++RetryCount;
-        Label7.SetVisible(true);
-        WebBrowser1.Navigate(webmain);
-    } else {
-        // The cycle halts: Timer2 stays off while the flag stays on, until the user stops and
-        // restarts the mode. RetryCount keeps its value.
-        Timer4.SetEnabled(false);
-        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
-    }
+    // When the retries run out the cycle halts: Timer2 stays off while the flag stays on, until
+    // the user stops and restarts the mode.
+    WaitForSiteCheck(Timer4, Button10);
 }
 
 void TForm1::Button10Click() {

@@ -28,6 +28,23 @@ std::string TForm1::FetchPage() {
     return page.Bytes();
 }
 
+void TForm1::WaitForSiteCheck(TTimer& timer, TButton& next) {
+    if (Label7.Caption() == kSiteOpenSucceeded) {
+        timer.SetEnabled(false);
+        // The next step runs on the retries this wait has left; only after it does the
+        // counter start again.
+        next.Click();
+        RetryCount = 0;
+    } else if (RetryCount < kRetryLimit) {
+        ++RetryCount;
+        Label7.SetVisible(true);
+        WebBrowser1.Navigate(webmain);
+    } else {
+        timer.SetEnabled(false);
+        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+    }
+}
+
 void TForm1::ShowResultWindow(TResultForm& window) {
     window.sLabel2.SetCaption(SiteAddress());
     window.sLabel4.SetCaption(window.sLabel2.Caption() + "/" + webfile + ".html");

@@ -44,19 +44,8 @@ void TForm1::Timer7Timer() {
     if (Edit6.Text() != "1") {
         return;
     }
-    if (Label7.Caption() == kSiteOpenSucceeded) {
-        Timer7.SetEnabled(false);
-        Button16.Click();
-        RetryCount = 0;
-    } else if (RetryCount < kRetryLimit) {
-        ++RetryCount;
-        Label7.SetVisible(true);
-        WebBrowser1.Navigate(webmain);
-    } else {
-        // RetryCount keeps its value.
-        Timer7.SetEnabled(false);
-        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
-    }
+    // When the retries run out this start's single run ends: the clock watch stays off.
+    WaitForSiteCheck(Timer7, Button16);
 }
 
 void TForm1::Button16Click() {
