@@ -83,6 +83,13 @@ TForm1::TForm1(TApplication& app)
     Edit3.SetPasswordChar('*');
     TrayIcon1.SetCallbackMessage(kTrayCallbackMessage);
 
+    // The program runs unattended for days. A server that accepts the connection and then
+    // stays silent would otherwise hold the window, and every later cycle, for ever: a minute
+    // without a byte ends that read as a network failure, which each workflow reports (and the
+    // differential cycle retries) like any other.
+    IdFTP1.SetReadTimeout(kNetworkSilenceLimitMs);
+    IdHTTP1.SetReadTimeout(kNetworkSilenceLimitMs);
+
     // The hidden fields, buffers and step triggers lie outside the visible client area.
     for (TControl* hidden : std::initializer_list<TControl*>{
              &Edit1,    &Edit2,    &Edit3,    &Edit4,    &Edit5,    &Edit6,    &Memo5,

@@ -42,6 +42,9 @@ inline constexpr char kShortcutCreated[] = "已经在桌面上成功添加快捷
 // The missing-files message of the start-up sequence, before the support address.
 inline constexpr char kMissingFilesText[] = "软件缺少必要文件，无法启动\r在线帮助：";
 
+// The longest silence of an FTP or HTTP server that a workflow waits out before it gives up.
+inline constexpr int kNetworkSilenceLimitMs = 60000;
+
 // The error-page templates beside the program.
 inline constexpr char kTemplateFile1[] = "checkweb.html";
 inline constexpr char kTemplateFile2[] = "checkweb2.html";
@@ -200,6 +203,11 @@ private:
     std::string SiteAddress() const;
     // Fetches webmain and returns the response body.
     std::string FetchPage();
+    // Fetches webmain and writes the page over the local page file, whole or not at all; the
+    // file then holds a version the server has not received.
+    void StoreFetchedPage();
+    // Uploads the local page file; once it is on the server, shows the result window.
+    void UploadLocalPage(TResultForm& window);
     // One tick of an update cycle's wait for the site check: once the check has succeeded the
     // timer stops and next runs (then the retry counter starts again); before that the site is
     // re-opened while retries are left; then the timer stops and the failed conversion is
