@@ -9,22 +9,10 @@
 
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/velomaris-test-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 TEST(StreamTest, MemoryStreamReadsWritesAndResizes) {
     TMemoryStream s;

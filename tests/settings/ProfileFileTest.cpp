@@ -10,9 +10,9 @@
 
 #include "platform/Files.h"
 #include "settings/PasswordCodec.h"
-#include "tests/settings/FileBytes.h"
 #include "tests/settings/OtherUser.h"
-#include "tests/settings/TemporaryDirectory.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
@@ -20,12 +20,11 @@ namespace {
 using testing::FileMode;
 using testing::Literal;
 using testing::ReadBytes;
-using testing::TemporaryDirectory;
 using testing::WriteBytes;
 
 class ProfileFileTest : public ::testing::Test {
 protected:
-    TemporaryDirectory dir_;
+    TempDir dir_;
     std::string path_ = dir_.File("setfile.ini");
     TProfileFile profile_{path_};
 
@@ -203,7 +202,7 @@ TEST_F(ProfileFileTest, WritesChangeOnlyTheirOwnLines) {
 }
 
 TEST_F(ProfileFileTest, ALinkedFileIsWrittenThroughItsLink) {
-    TemporaryDirectory elsewhere;
+    TempDir elsewhere;
     const std::string real = elsewhere.File("real.ini");
     WriteBytes(real, "[S]\r\nk=old\r\n");
     std::filesystem::create_symlink(real, path_);
@@ -404,8 +403,8 @@ TEST_F(ProfileFileTest, NamesALineCannotCarryAreRefused) {
 }
 
 TEST_F(ProfileFileTest, TheSettingsFileLivesInTheProgramDirectory) {
-    ScopedProgramDirectory here(dir_.WithSlash());
-    EXPECT_EQ(SettingsFilePath(), dir_.WithSlash() + "setfile.ini");
+    ScopedProgramDirectory here(dir_.Path());
+    EXPECT_EQ(SettingsFilePath(), dir_.Path() + "setfile.ini");
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "settings/ProfileFile.h"
-#include "tests/settings/FileBytes.h"
-#include "tests/settings/TemporaryDirectory.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
@@ -18,7 +18,7 @@ TEST(SectionNamesTest, NamesHaveTheirFixedGbkBytes) {
 }
 
 TEST(SectionNamesTest, TheFileCarriesTheGbkBytesAndNoOtherEncodingMatches) {
-    testing::TemporaryDirectory dir;
+    TempDir dir;
     const std::string path = dir.File("setfile.ini");
     TProfileFile profile(path);
     profile.WriteString(kSectionFtp, "ftpaddr", "h");

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/PasswordCodec.h"
-#include "tests/settings/FileBytes.h"
+#include "tests/support/FileBytes.h"
 
 namespace velomaris {
 namespace {

@@ -9,10 +9,10 @@
 #include "platform/Exception.h"
 #include "platform/shell/DesktopEntry.h"
 #include "platform/shell/ShellError.h"
-#include "tests/settings/FileBytes.h"
 #include "tests/settings/OtherUser.h"
-#include "tests/settings/TemporaryDirectory.h"
-#include "tests/shell/ScopedEnvironment.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
@@ -23,13 +23,13 @@ using testing::ReadBytes;
 class AutorunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        env_.Set("HOME", home_.Path().string());
+        env_.Set("HOME", home_.Directory());
         env_.Set("XDG_CONFIG_HOME", std::nullopt);
     }
 
     std::string EntryPath() const { return home_.File(".config/autostart/VelomarisV3.0.desktop"); }
 
-    testing::TemporaryDirectory home_;
+    TempDir home_;
     testing::ScopedEnvironment env_;
 };
 
@@ -45,7 +45,7 @@ std::string ExpectedEntry(const std::string& exec) {
 }
 
 TEST_F(AutorunTest, TheRunKeyIsTheXdgAutostartDirectory) {
-    const std::string home = home_.Path().string();
+    const std::string home = home_.Directory();
     struct Row {
         std::optional<std::string> configHome;
         std::string expected;
@@ -103,8 +103,7 @@ TEST_F(AutorunTest, SettingAgainReplacesTheOneEntry) {
     SetRunValue("VelomarisV3.0", "/moved/velomaris");
     EXPECT_EQ(ReadBytes(EntryPath()), ExpectedEntry("\"/moved/velomaris\""));
     std::vector<std::string> names;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(home_.Path() / ".config" / "autostart")) {
+    for (const auto& entry : std::filesystem::directory_iterator(home_.File(".config/autostart"))) {
         names.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(names, std::vector<std::string>{"VelomarisV3.0.desktop"});
@@ -112,7 +111,7 @@ TEST_F(AutorunTest, SettingAgainReplacesTheOneEntry) {
 
 TEST_F(AutorunTest, DeletingRemovesTheEntryAndAMissingOneIsNoError) {
     EXPECT_TRUE(DeleteRunValue("VelomarisV3.0")) << "no directory at all";
-    std::filesystem::create_directories(home_.Path() / ".config" / "autostart");
+    std::filesystem::create_directories(home_.File(".config/autostart"));
     EXPECT_TRUE(DeleteRunValue("VelomarisV3.0")) << "no entry";
 
     SetRunValue("VelomarisV3.0", "/usr/bin/velomaris");
@@ -124,7 +123,7 @@ TEST_F(AutorunTest, DeletingRemovesTheEntryAndAMissingOneIsNoError) {
 
 TEST_F(AutorunTest, AnUnwritableDirectoryMakesSettingFail) {
     // The autostart directory's place is taken by a file.
-    std::filesystem::create_directories(home_.Path() / ".config");
+    std::filesystem::create_directories(home_.File(".config"));
     testing::WriteBytes(home_.File(".config/autostart"), "not a directory");
     EXPECT_THROW(SetRunValue("VelomarisV3.0", "/usr/bin/velomaris"), Exception);
     EXPECT_TRUE(DeleteRunValue("VelomarisV3.0"));
@@ -152,7 +151,7 @@ TEST_F(AutorunTest, NamesThatAreNoFileNameAreRefused) {
         EXPECT_THROW(SetRunValue(name, "/usr/bin/velomaris"), EShellError) << name;
         EXPECT_FALSE(DeleteRunValue(name)) << name;
     }
-    EXPECT_FALSE(std::filesystem::exists(home_.Path() / ".config"));
+    EXPECT_FALSE(std::filesystem::exists(home_.File(".config")));
 }
 
 }  // namespace

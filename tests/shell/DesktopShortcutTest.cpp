@@ -8,9 +8,9 @@
 
 #include "platform/Exception.h"
 #include "platform/shell/XdgDirectories.h"
-#include "tests/settings/FileBytes.h"
-#include "tests/settings/TemporaryDirectory.h"
-#include "tests/shell/ScopedEnvironment.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
@@ -22,13 +22,13 @@ using testing::WriteBytes;
 class DesktopShortcutTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        env_.Set("HOME", home_.Path().string());
+        env_.Set("HOME", home_.Directory());
         env_.Set("XDG_CONFIG_HOME", std::nullopt);
-        std::filesystem::create_directories(home_.Path() / ".config");
+        std::filesystem::create_directories(home_.File(".config"));
     }
-    std::string Home() const { return home_.Path().string(); }
+    std::string Home() const { return home_.Directory(); }
 
-    testing::TemporaryDirectory home_;
+    TempDir home_;
     testing::ScopedEnvironment env_;
 };
 
@@ -86,7 +86,7 @@ TEST_F(DesktopShortcutTest, TheShortcutIsNamedAfterTheExecutableWithoutItsExtens
 }
 
 TEST_F(DesktopShortcutTest, TheShortcutStartsTheExecutableInTheProgramDirectory) {
-    std::filesystem::create_directories(home_.Path() / "Desktop");
+    std::filesystem::create_directories(home_.File("Desktop"));
     const std::string path =
         CreateDesktopShortcut("/opt/\xC8\xED\xBC\xFE dir/velomaris", "/opt/\xC8\xED\xBC\xFE dir/");
     EXPECT_EQ(path, Home() + "/Desktop/velomaris.desktop");
@@ -101,7 +101,7 @@ TEST_F(DesktopShortcutTest, TheShortcutStartsTheExecutableInTheProgramDirectory)
 }
 
 TEST_F(DesktopShortcutTest, AnExistingShortcutIsReplacedAndMadeExecutable) {
-    std::filesystem::create_directories(home_.Path() / "Desktop");
+    std::filesystem::create_directories(home_.File("Desktop"));
     const std::string path = home_.File("Desktop/tool.desktop");
     WriteBytes(path, "old contents");
     ::chmod(path.c_str(), 0600);
@@ -112,7 +112,7 @@ TEST_F(DesktopShortcutTest, AnExistingShortcutIsReplacedAndMadeExecutable) {
 
 TEST_F(DesktopShortcutTest, AMissingDesktopIsAFailureAndCreatesNothing) {
     EXPECT_THROW(CreateDesktopShortcut("/usr/bin/velomaris", "/usr/bin/"), Exception);
-    EXPECT_FALSE(std::filesystem::exists(home_.Path() / "Desktop"));
+    EXPECT_FALSE(std::filesystem::exists(home_.File("Desktop")));
 }
 
 }  // namespace

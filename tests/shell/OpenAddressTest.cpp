@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/settings/FileBytes.h"
-#include "tests/settings/TemporaryDirectory.h"
-#include "tests/shell/ScopedEnvironment.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
@@ -57,7 +57,7 @@ protected:
         return "(no report)";
     }
 
-    testing::TemporaryDirectory dir_;
+    TempDir dir_;
 };
 
 TEST_F(OpenAddressTest, TheOpenerRunsDetachedWithACleanStart) {
@@ -93,15 +93,15 @@ TEST_F(OpenAddressTest, TheOpenerIsFoundInPath) {
     WriteFakeOpener("xdg-open");
     testing::ScopedEnvironment env;
     // A directory of that name earlier in PATH is no program.
-    std::filesystem::create_directories(dir_.Path() / "first" / "xdg-open");
-    env.Set("PATH", "/nonexistent:" + dir_.File("first") + ":" + dir_.Path().string());
+    std::filesystem::create_directories(dir_.File("first/xdg-open"));
+    env.Set("PATH", "/nonexistent:" + dir_.File("first") + ":" + dir_.Directory());
     EXPECT_TRUE(XdgOpenAddressOpener().Open("http://www.example.com/"));
     EXPECT_NE(WaitForReport().find("http://www.example.com/|"), std::string::npos);
 }
 
 TEST_F(OpenAddressTest, NothingIsStartedWithoutAnOpenerOrForAnAddressWithoutUtf8Form) {
     testing::ScopedEnvironment env;
-    env.Set("PATH", dir_.Path().string());
+    env.Set("PATH", dir_.Directory());
     EXPECT_FALSE(XdgOpenAddressOpener().Open("http://www.example.com/"));
     const std::string script = WriteFakeOpener("fake-open");
     EXPECT_FALSE(XdgOpenAddressOpener(script).Open("http://\x81/"));

@@ -10,15 +10,24 @@
 namespace velomaris {
 
 TempDir::TempDir() {
-    char pattern[] = "/tmp/velomaris-test-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velomaris-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
-    path_ = std::string(pattern) + "/";
+    path_ = pattern + "/";
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
+    // Tests may leave read-only entries behind; make them removable first.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
     std::filesystem::remove_all(path_, ignored);
 }
 

@@ -12,8 +12,8 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
 #include "settings/ProfileFile.h"
-#include "tests/shell/ScopedEnvironment.h"
 #include "tests/support/HeadlessHarness.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 
 namespace velomaris {

@@ -11,15 +11,7 @@ namespace velomaris::testing {
 class ScopedEnvironment {
 public:
     ScopedEnvironment() = default;
-    ~ScopedEnvironment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) {
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                ::unsetenv(it->first.c_str());
-            }
-        }
-    }
+    ~ScopedEnvironment() { Restore(); }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
@@ -32,6 +24,18 @@ public:
         } else {
             ::unsetenv(name.c_str());
         }
+    }
+
+    // Puts back what the variables held before the first Set, latest first.
+    void Restore() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second) {
+                ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            } else {
+                ::unsetenv(it->first.c_str());
+            }
+        }
+        saved_.clear();
     }
 
 private:
