@@ -1,39 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <optional>
 #include <string>
 
 #include "http/IdHTTPHeaderInfo.h"
+#include "tests/support/ScopedTimeZone.h"
 
 namespace velomaris {
 namespace {
 
-// Sets TZ for the test so that local offsets are certain, and restores it afterwards.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            previous_ = old;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> previous_;
-};
+using testing::ScopedTimeZone;
 
 constexpr std::int64_t k1Dec1994At1600Utc = 786297600;
 constexpr double kOneSecond = 1.0 / 86400;
