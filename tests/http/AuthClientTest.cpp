@@ -6,31 +6,13 @@
 
 #include "http/IdAuthentication.h"
 #include "http/IdHTTP.h"
+#include "tests/http/HttpClientTestSupport.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace velomaris {
 namespace {
 
-std::string Url(const ScriptedPeer& peer, const std::string& path = "/") {
-    return "http://127.0.0.1:" + std::to_string(peer.Port()) + path;
-}
-
-std::string RequestHead(const ScriptedPeer& peer, const std::string& target,
-                        const std::string& extraHeaders = "") {
-    return "GET " + target +
-           " HTTP/1.1\r\n"
-           "Content-Type: text/html\r\n"
-           "Host: 127.0.0.1:" +
-           std::to_string(peer.Port()) +
-           "\r\n"
-           "Accept: text/html, */*\r\n"
-           "User-Agent: Mozilla/3.0 (compatible; Velomaris)\r\n" +
-           extraHeaders + "\r\n";
-}
-
-std::string Ok() {
-    return "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
-}
+using namespace httptest;
 
 std::string Challenge(int code, const std::string& header) {
     const std::string reason = code == 401 ? "Unauthorized" : "Proxy Authentication Required";
@@ -38,23 +20,12 @@ std::string Challenge(int code, const std::string& header) {
            "\r\nContent-Length: 6\r\n\r\ndenied";
 }
 
-// Fetches url and returns the protocol error it must raise.
+// Fetches url and returns the protocol error it must raise; nothing reaches the stream.
 EIdHTTPProtocolException FetchExpectingProtocolError(TIdHTTP& http, const std::string& url) {
     TMemoryStream stream;
-    try {
-        http.GetToStream(url, stream);
-    } catch (const EIdHTTPProtocolException& error) {
-        EXPECT_EQ(stream.Size(), 0);
-        return error;
-    }
-    ADD_FAILURE() << "no EIdHTTPProtocolException";
-    return EIdHTTPProtocolException(0, "", "");
-}
-
-std::string Get(TIdHTTP& http, const std::string& url) {
-    TMemoryStream stream;
-    http.GetToStream(url, stream);
-    return stream.Bytes();
+    EIdHTTPProtocolException error = ExpectProtocolError([&] { http.GetToStream(url, stream); });
+    EXPECT_EQ(stream.Size(), 0);
+    return error;
 }
 
 TEST(AuthClient, BasicChallengeFailsAndEveryLaterRequestCarriesAnEmptyBasicAuthorization) {

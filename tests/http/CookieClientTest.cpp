@@ -8,38 +8,17 @@
 #include "http/IdHTTP.h"
 #include "platform/Exception.h"
 #include "tests/http/CookieTestSupport.h"
+#include "tests/http/HttpClientTestSupport.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace velomaris {
 namespace {
 
-std::string Url(const ScriptedPeer& peer, const std::string& path = "/") {
-    return "http://127.0.0.1:" + std::to_string(peer.Port()) + path;
-}
+using namespace httptest;
 
-// The request head this program sends for a GET of target, with an optional Cookie value.
-std::string RequestHead(const ScriptedPeer& peer, const std::string& target,
-                        const std::string& cookie = "") {
-    return "GET " + target +
-           " HTTP/1.1\r\n"
-           "Content-Type: text/html\r\n"
-           "Host: 127.0.0.1:" +
-           std::to_string(peer.Port()) +
-           "\r\n"
-           "Accept: text/html, */*\r\n"
-           "User-Agent: Mozilla/3.0 (compatible; Velomaris)\r\n" +
-           (cookie.empty() ? "" : "Cookie: " + cookie + "\r\n") + "\r\n";
-}
-
-// A 200 response with the given extra header lines (each ending in CR LF) and body "ok".
-std::string Ok(const std::string& headers = "") {
-    return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: 2\r\n\r\nok";
-}
-
-std::string Get(TIdHTTP& http, const std::string& url) {
-    TMemoryStream stream;
-    http.GetToStream(url, stream);
-    return stream.Bytes();
+// The header line that carries these cookies in a request.
+std::string CookieHeader(const std::string& cookies) {
+    return "Cookie: " + cookies + "\r\n";
 }
 
 TEST(CookieClient, CookieOfTheFirstResponseGoesWithTheSecondRequest) {
@@ -47,9 +26,9 @@ TEST(CookieClient, CookieOfTheFirstResponseGoesWithTheSecondRequest) {
     peer.Accept()
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok("Set-Cookie: SID=abc; path=/\r\n"))
-        .ExpectBytes(RequestHead(peer, "/", "SID=abc"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("SID=abc")))
         .Send(Ok())
-        .ExpectBytes(RequestHead(peer, "/index.php", "SID=abc"))
+        .ExpectBytes(RequestHead(peer, "/index.php", CookieHeader("SID=abc")))
         .Send(Ok())
         .ExpectEof();
     peer.Start();
@@ -70,9 +49,9 @@ TEST(CookieClient, LongerPathsFirstAndOnlyWhereThePathFits) {
     peer.Accept()
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok("Set-Cookie: A=1; path=/\r\nSet-Cookie: B=2; path=/sub/\r\n"))
-        .ExpectBytes(RequestHead(peer, "/sub/x.php", "B=2; A=1"))
+        .ExpectBytes(RequestHead(peer, "/sub/x.php", CookieHeader("B=2; A=1")))
         .Send(Ok("Set-Cookie: C=3; path=/\r\n"))
-        .ExpectBytes(RequestHead(peer, "/x.php", "C=3; A=1"))
+        .ExpectBytes(RequestHead(peer, "/x.php", CookieHeader("C=3; A=1")))
         .Send(Ok())
         .ExpectEof();
     peer.Start();
@@ -118,9 +97,9 @@ TEST(CookieClient, ReplacementIgnoresCaseAndDropsTheExpiry) {
     peer.Accept()
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok("Set-Cookie: SID=1; path=/\r\nSet-Cookie: LANG=zh; path=/\r\n"))
-        .ExpectBytes(RequestHead(peer, "/", "LANG=zh; SID=1"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("LANG=zh; SID=1")))
         .Send(Ok("Set-Cookie: sid=2; path=/; expires=" + inOneHour + "\r\n"))
-        .ExpectBytes(RequestHead(peer, "/", "LANG=zh; sid=2"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("LANG=zh; sid=2")))
         .Send(Ok())
         .ExpectEof();
     peer.Start();
@@ -145,7 +124,7 @@ TEST(CookieClient, MaxAgeCookieIsPurgedOnceItsTimeIsUp) {
     peer.Accept()
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok("Set-Cookie: SID=abc; path=/; max-age=60\r\n"))
-        .ExpectBytes(RequestHead(peer, "/", "SID=abc"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("SID=abc")))
         .Send(Ok())
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok())
@@ -170,7 +149,10 @@ TEST(CookieClient, CookieOfAHostWhoseNameIsMerelyContainedIsNotSent) {
     ASSERT_TRUE(store.StoreCookie("MINE=1; path=/", "127.0.0.1", TIdCookieClass::ccRFC2109));
 
     ScriptedPeer peer;
-    peer.Accept().ExpectBytes(RequestHead(peer, "/", "MINE=1")).Send(Ok()).ExpectEof();
+    peer.Accept()
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("MINE=1")))
+        .Send(Ok())
+        .ExpectEof();
     peer.Start();
     TIdHTTP http;
     http.SetCookieManager(&store);
@@ -195,7 +177,7 @@ TEST(CookieClient, OneResponseStoresAtMostFiftyCookies) {
     peer.Accept()
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok(setCookies))
-        .ExpectBytes(RequestHead(peer, "/", expected))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader(expected)))
         .Send(Ok())
         .ExpectEof();
     peer.Start();
@@ -219,7 +201,7 @@ TEST(CookieClient, BadPortListInSetCookie2FailsTheFetchAndTheNextOneWorks) {
             "Content-Length: 2\r\n\r\nok")
         .ReadToEof()
         .Accept()
-        .ExpectBytes(RequestHead(peer, "/", "A=1"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("A=1")))
         .Send(Ok())
         .ExpectEof();
     peer.Start();
@@ -243,9 +225,9 @@ TEST(CookieClient, CookiesOfInterimAndErrorResponsesAreStoredToo) {
         .ExpectBytes(RequestHead(peer, "/"))
         .Send("HTTP/1.1 100 Continue\r\nSet-Cookie: EARLY=1; path=/\r\n\r\n" +
               Ok("Set-Cookie: LATE=2; path=/\r\n"))
-        .ExpectBytes(RequestHead(peer, "/missing", "LATE=2; EARLY=1"))
+        .ExpectBytes(RequestHead(peer, "/missing", CookieHeader("LATE=2; EARLY=1")))
         .Send("HTTP/1.1 404 Not Found\r\nSet-Cookie: ERR=3; path=/\r\nContent-Length: 0\r\n\r\n")
-        .ExpectBytes(RequestHead(peer, "/", "ERR=3; LATE=2; EARLY=1"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("ERR=3; LATE=2; EARLY=1")))
         .Send(Ok())
         .ExpectEof();
     peer.Start();
@@ -265,7 +247,7 @@ TEST(CookieClient, WithoutAllowCookiesOnlyAnAssignedStoreIsUsed) {
         .Send(Ok("Set-Cookie: SID=abc; path=/\r\n"))
         .ExpectBytes(RequestHead(peer, "/"))
         .Send(Ok("Set-Cookie: SID=abc; path=/\r\n"))
-        .ExpectBytes(RequestHead(peer, "/", "SID=abc"))
+        .ExpectBytes(RequestHead(peer, "/", CookieHeader("SID=abc")))
         .Send(Ok())
         .ExpectEof();
     peer.Start();

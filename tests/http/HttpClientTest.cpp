@@ -10,47 +10,13 @@
 #include <vector>
 
 #include "platform/Exception.h"
+#include "tests/http/HttpClientTestSupport.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace velomaris {
 namespace {
 
-std::string Url(const ScriptedPeer& peer, const std::string& path = "/") {
-    return "http://127.0.0.1:" + std::to_string(peer.Port()) + path;
-}
-
-// The request head this program sends for a GET of target.
-std::string RequestHead(const ScriptedPeer& peer, const std::string& target = "/",
-                        const std::string& extraHeaders = "") {
-    return "GET " + target +
-           " HTTP/1.1\r\n"
-           "Content-Type: text/html\r\n"
-           "Host: 127.0.0.1:" +
-           std::to_string(peer.Port()) +
-           "\r\n"
-           "Accept: text/html, */*\r\n"
-           "User-Agent: Mozilla/3.0 (compatible; Velomaris)\r\n" +
-           extraHeaders + "\r\n";
-}
-
-std::string Get(TIdCustomHTTP& http, const std::string& url) {
-    TMemoryStream stream;
-    http.GetToStream(url, stream);
-    EXPECT_EQ(stream.Position(), stream.Size());
-    return stream.Bytes();
-}
-
-// Runs call, which must raise EIdHTTPProtocolException, and returns the exception.
-template <typename Call>
-EIdHTTPProtocolException ExpectProtocolError(Call call) {
-    try {
-        call();
-    } catch (const EIdHTTPProtocolException& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no EIdHTTPProtocolException";
-    return EIdHTTPProtocolException(0, "", "");
-}
+using namespace httptest;
 
 TEST(HttpClientTest, ContentLengthBodyAndTheSecondRequestReusesTheConnection) {
     ScriptedPeer peer;
