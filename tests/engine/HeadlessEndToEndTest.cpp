@@ -2,27 +2,21 @@
 // differential update at launch, with a period of one second, against a PHP page and an FTP
 // server on 127.0.0.1. The first cycle uploads the page, a changed page is uploaded again,
 // an unchanged one is not.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
-#include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "platform/Text.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/PhpServerFixture.h"
 #include "tests/support/TempDir.h"
@@ -31,7 +25,7 @@ namespace velomaris {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using testing::ReadBytes;
 
 // Every request is counted in requests.log; the page is page.html as it stands.
 const char* const kRouter = R"PHP(<?php
@@ -48,13 +42,6 @@ const std::string kFirstPage =
 const std::string kSecondPage =
     "<!DOCTYPE html>\r\n<html>\r\n<body>\r\n<h1>\xCA\xD7\xD2\xB3</h1>\r\n<p>two</p>\r\n"
     "</body>\r\n</html>\r\n";
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // Replaces the file in one step, so the server never serves half of it.
 void ReplaceFile(const TempDir& dir, const std::string& name, const std::string& bytes) {
@@ -92,81 +79,6 @@ int StorePassword(const std::string& file, const std::string& password) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The program started from a directory of its own, its stderr on a pipe; killed and reaped
-// whatever happens to the test.
-class RunningProgram {
-public:
-    explicit RunningProgram(const std::string& program) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(fds[1], STDERR_FILENO);
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, STDIN_FILENO);
-            ::dup2(null, STDOUT_FILENO);
-            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        stderr_ = fds[0];
-    }
-    ~RunningProgram() {
-        if (pid_ > 0 && !reaped_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(stderr_);
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    // Reads stderr and checks the condition until it holds or the time is up.
-    bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (!condition()) {
-            if (Clock::now() >= deadline) {
-                return false;
-            }
-            ReadSome(20);
-        }
-        return true;
-    }
-    // Sends SIGTERM and returns the exit status (-1 unless it exited normally).
-    int Stop() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        reaped_ = true;
-        while (ReadSome(0)) {
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const std::string& Output() const { return output_; }
-
-private:
-    bool ReadSome(int timeoutMs) {
-        pollfd p{stderr_, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) {
-            return false;
-        }
-        char buffer[4096];
-        const ssize_t n = ::read(stderr_, buffer, sizeof buffer);
-        if (n <= 0) {
-            return false;
-        }
-        output_.append(buffer, static_cast<size_t>(n));
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    bool reaped_ = false;
-    int stderr_ = -1;
-    std::string output_;
-};
-
 TEST(HeadlessEndToEndTest, ThePasswordHelperStoresAFormTheProgramDecodes) {
     TempDir dir;
     const std::string file = dir.File("setfile.ini");
@@ -193,7 +105,7 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     PhpServerFixture site(kRouter);
     ReplaceFile(site.Root(), "page.html", kFirstPage);
     const std::string requests = site.Root().File("requests.log");
-    auto requestCount = [&requests] { return Count(ReadFile(requests), "\n"); };
+    auto requestCount = [&requests] { return Count(ReadBytes(requests), "\n"); };
 
     TempDir dir;
     const std::string beside = std::filesystem::path(VELOMARIS_HEADLESS_PATH).parent_path();
@@ -213,7 +125,10 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     settings.WriteInteger(Utf8ToGbk("启动设置"), "difftime", 1000);
     settings.WriteString(Utf8ToGbk("软件启动项"), "diff", "1");
 
-    RunningProgram program(dir.File("velomaris-headless"));
+    ChildProcess::Options options;
+    options.program = dir.File("velomaris-headless");
+    options.stderrTo = ChildProcess::Sink::Pipe;
+    ChildProcess program(options);
     // Each upload shows the differential result window, which the program prints with the
     // address of the uploaded page.
     const std::string pageAddress =
@@ -222,11 +137,11 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
 
     // Login, three seconds, one second, the check's five seconds: the first cycle uploads.
     ASSERT_TRUE(program.WaitUntil([&] { return uploads() >= 1; }, 25s)) << program.Output();
-    EXPECT_EQ(ReadFile(uploaded), kFirstPage);
+    EXPECT_EQ(ReadBytes(uploaded), kFirstPage);
 
     ReplaceFile(site.Root(), "page.html", kSecondPage);
     ASSERT_TRUE(program.WaitUntil([&] { return uploads() >= 2; }, 15s)) << program.Output();
-    EXPECT_EQ(ReadFile(uploaded), kSecondPage);
+    EXPECT_EQ(ReadBytes(uploaded), kSecondPage);
     const std::int64_t uploadedAt = ModifiedNs(uploaded);
 
     // The next cycle fetches the same page again (newweb.html is rewritten by every fetch).
@@ -240,10 +155,10 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     ASSERT_TRUE(program.WaitUntil([&] { return requestCount() > afterThirdFetch; }, 10s))
         << program.Output();
     EXPECT_EQ(uploads(), 2u) << program.Output();
-    EXPECT_EQ(ReadFile(uploaded), kSecondPage);
+    EXPECT_EQ(ReadBytes(uploaded), kSecondPage);
     EXPECT_EQ(ModifiedNs(uploaded), uploadedAt);
 
-    EXPECT_EQ(program.Stop(), 0);
+    EXPECT_EQ(program.Stop(SIGTERM, 10s), 0);
     // Nothing failed on the way: no error box, no failure dialog.
     EXPECT_EQ(program.Output().find("(error)"), std::string::npos) << program.Output();
     EXPECT_EQ(program.Output().find("失败"), std::string::npos) << program.Output();

@@ -2,13 +2,15 @@
 // with a temporary home directory and one user, and stopped (killed and reaped) at the end.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 
 #include "tests/support/TempDir.h"
 
 namespace velomaris {
+
+// Not included here: its <chrono> must stay out of the GBK-compiled tests.
+class ChildProcess;
 
 class FtpServerFixture {
 public:
@@ -31,8 +33,7 @@ private:
     TempDir dir_;
     std::string user_ = "anna";
     std::string password_ = "secret";
-    pid_t pid_ = -1;
-    int output_ = -1;
+    std::unique_ptr<ChildProcess> server_;
     int port_ = 0;
 };
 

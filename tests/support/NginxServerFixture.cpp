@@ -1,20 +1,17 @@
 #include "tests/support/NginxServerFixture.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
-#include <vector>
+
+#include "tests/support/ChildProcess.h"
 
 namespace velomaris {
 
@@ -125,52 +122,17 @@ bool NginxServerFixture::TryStart(int port, std::string& failure) {
     const std::string prefix = prefix_.Path();
     prefix_.Write("nginx.conf", Configuration(prefix, port));
     prefix_.Write("error.log", "");
-    // Everything the child needs is prepared before the fork: only async-signal-safe calls
-    // may follow it in a process that runs threads.
-    std::vector<std::string> args = {
-        "nginx", "-p", prefix, "-e", prefix + "error.log", "-c", prefix + "nginx.conf"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
+    ChildProcess::Options options;
+    options.program = kNginx;
+    options.arguments = {"-p", prefix, "-e", prefix + "error.log", "-c", prefix + "nginx.conf"};
+    server_ = std::make_unique<ChildProcess>(options);
+    if (server_->WaitUntil([port] { return Accepts(port); }, std::chrono::seconds(20))) {
+        port_ = port;
+        return true;
     }
-    argv.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        // The server must not outlive a test binary that crashes.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) {
-            ::_exit(127);
-        }
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        // No descriptor of the test (a client socket) may stay open in the server.
-        ::close_range(3, ~0U, 0);
-        ::execv(kNginx, argv.data());
-        ::_exit(127);
-    }
-    if (pid_ < 0) {
-        pid_ = -1;
-        throw std::runtime_error("NginxServerFixture: fork failed");
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Accepts(port)) {
-            port_ = port;
-            return true;
-        }
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;  // ended before it listened, and reaped
-            failure = prefix_.Read("error.log");
-            return false;
-        }
-        // A real process starting up: there is no clock to advance instead.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const bool ended = !server_->Running();
     Stop();
-    failure = "no answer within 20 s; " + prefix_.Read("error.log");
+    failure = (ended ? "" : "no answer within 20 s; ") + prefix_.Read("error.log");
     return false;
 }
 
@@ -193,20 +155,9 @@ std::string NginxServerFixture::AccessLog() const {
 }
 
 void NginxServerFixture::Stop() {
-    if (pid_ <= 0) {
-        return;
+    if (server_) {
+        server_->Stop(SIGTERM, std::chrono::seconds(5));
     }
-    ::kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    pid_ = -1;
 }
 
 }  // namespace velomaris

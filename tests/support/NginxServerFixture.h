@@ -4,13 +4,15 @@
 // the end. Nothing of it is left behind.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 
 #include "tests/support/TempDir.h"
 
 namespace velomaris {
+
+// Not included here: its <chrono> must stay out of the GBK-compiled tests.
+class ChildProcess;
 
 class NginxServerFixture {
 public:
@@ -35,7 +37,7 @@ private:
     void Stop();
 
     TempDir prefix_;
-    pid_t pid_ = -1;
+    std::unique_ptr<ChildProcess> server_;
     int port_ = 0;
 };
 

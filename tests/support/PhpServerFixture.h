@@ -3,13 +3,15 @@
 // a router script, and stopped (killed and reaped) at the end.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 
 #include "tests/support/TempDir.h"
 
 namespace velomaris {
+
+// Not included here: its <chrono> must stay out of the GBK-compiled tests.
+class ChildProcess;
 
 class PhpServerFixture {
 public:
@@ -34,7 +36,7 @@ private:
 
     TempDir root_;
     TempDir logDir_;
-    pid_t pid_ = -1;
+    std::unique_ptr<ChildProcess> server_;
     int port_ = 0;
 };
 
