@@ -127,15 +127,11 @@ std::vector<Line> SplitLines(std::string_view bytes) {
     return lines;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 std::string_view StripBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
+    while (!text.empty() && IsTrimmedBlank(text.front())) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && IsBlank(text.back())) {
+    while (!text.empty() && IsTrimmedBlank(text.back())) {
         text.remove_suffix(1);
     }
     return text;
@@ -213,8 +209,7 @@ std::optional<KeyLine> KeyLineOf(std::string_view line) {
 
 bool HasControlByte(std::string_view text) {
     for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+        if (IsLineControlByte(c)) {
             return true;
         }
     }

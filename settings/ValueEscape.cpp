@@ -4,28 +4,15 @@
 
 namespace velomaris {
 
-namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-bool IsControl(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
-
-}  // namespace
-
 bool NeedsEscape(std::string_view value) {
     if (value.empty()) {
         return false;
     }
-    if (IsBlank(value.front()) || IsBlank(value.back())) {
+    if (IsTrimmedBlank(value.front()) || IsTrimmedBlank(value.back())) {
         return true;
     }
     for (char c : value) {
-        if (IsControl(c)) {
+        if (IsLineControlByte(c)) {
             return true;
         }
     }
@@ -41,7 +28,7 @@ std::string EscapeValue(std::string_view value) {
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         const bool atEnd = i == 0 || i + 1 == value.size();
-        if (IsControl(c) || c == '\\' || (atEnd && IsBlank(c))) {
+        if (IsLineControlByte(c) || c == '\\' || (atEnd && IsTrimmedBlank(c))) {
             const auto byte = static_cast<unsigned char>(c);
             out += "\\x";
             out += kHex[byte >> 4];

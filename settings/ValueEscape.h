@@ -11,6 +11,17 @@ namespace velomaris {
 // exactly as it is.
 inline constexpr char kEscapedValueMark = '\x7F';
 
+// What a line of setfile.ini cannot hold as it is: a control byte (0x00 to 0x1F, or 0x7F)
+// anywhere, and a blank (space or tab) at either end of a name or value, which reading trims.
+// The file's reader and this escape must agree on both, or a value would not read back.
+inline bool IsLineControlByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+inline bool IsTrimmedBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 // True when the value cannot be stored verbatim on a line: it holds a control byte (0x00 to
 // 0x1F, or 0x7F), or begins or ends with a blank that reading would trim.
 bool NeedsEscape(std::string_view value);
