@@ -83,9 +83,7 @@ void TForm1::Button12Click() {
     }
     bool failed = false;
     try {
-        IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
-        localPageNotUploaded_ = false;
-        ShowResultWindow(Application().Form<TForm5>());
+        UploadLocalPage(Application().Form<TForm5>());
         if (Edit5.Text() == "1") {
             Timer2.SetEnabled(true);
         }

@@ -28,6 +28,18 @@ std::string TForm1::FetchPage() {
     return page.Bytes();
 }
 
+void TForm1::StoreFetchedPage() {
+    // Written whole or not at all: a failed write leaves the previous page in place.
+    ReplaceFileAtomically(LocalPageFile(), FetchPage());
+    localPageNotUploaded_ = true;
+}
+
+void TForm1::UploadLocalPage(TResultForm& window) {
+    IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
+    localPageNotUploaded_ = false;
+    ShowResultWindow(window);
+}
+
 void TForm1::WaitForSiteCheck(TTimer& timer, TButton& next) {
     if (Label7.Caption() == kSiteOpenSucceeded) {
         timer.SetEnabled(false);
@@ -107,9 +119,7 @@ void TForm1::Timer6Timer() {
 
 void TForm1::Button13Click() {
     try {
-        // Written whole or not at all: a failed write leaves the previous page in place.
-        ReplaceFileAtomically(LocalPageFile(), FetchPage());
-        localPageNotUploaded_ = true;
+        StoreFetchedPage();
     } catch (const std::exception&) {
         Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
         Button1.SetEnabled(true);
@@ -123,9 +133,7 @@ void TForm1::Button13Click() {
 
 void TForm1::Button14Click() {
     try {
-        IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
-        localPageNotUploaded_ = false;
-        ShowResultWindow(Application().Form<TForm7>());
+        UploadLocalPage(Application().Form<TForm7>());
     } catch (const std::exception&) {
         Application().ShowMessage(kUploadFailed);
     }

@@ -53,9 +53,7 @@ void TForm1::Button16Click() {
         return;
     }
     try {
-        // Written whole or not at all: a failed write leaves the previous page in place.
-        ReplaceFileAtomically(LocalPageFile(), FetchPage());
-        localPageNotUploaded_ = true;
+        StoreFetchedPage();
     } catch (const std::exception&) {
         Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
         return;
@@ -68,9 +66,7 @@ void TForm1::Button17Click() {
         return;
     }
     try {
-        IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
-        localPageNotUploaded_ = false;
-        ShowResultWindow(Application().Form<TForm8>());
+        UploadLocalPage(Application().Form<TForm8>());
     } catch (const std::exception&) {
         Application().ShowMessage(kUploadFailed);
     }
