@@ -1,11 +1,7 @@
 // A server that accepts a connection and then never answers must not hold the unattended
 // program for ever: the fetch gives up after the silence limit and the workflow reports it.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "tests/app/WorkflowFixture.h"
+#include "tests/support/LoopbackSocket.h"
 
 namespace velomaris {
 namespace {
@@ -14,32 +10,11 @@ namespace {
 // request into its queue, and no byte ever comes back.
 class SilentListener {
 public:
-    SilentListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(fd_, 4) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            ADD_FAILURE() << "cannot listen on loopback";
-            return;
-        }
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentListener() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-    int Port() const { return port_; }
+    SilentListener() { socket_.Listen(4); }
+    int Port() const { return socket_.Port(); }
 
 private:
-    int fd_ = -1;
-    int port_ = 0;
+    LoopbackSocket socket_;
 };
 
 class WorkflowStalledServerTest : public WorkflowTest {};

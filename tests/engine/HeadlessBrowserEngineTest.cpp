@@ -25,6 +25,7 @@
 #include "platform/ui/Form.h"
 #include "platform/ui/Memo.h"
 #include "tests/support/HeadlessHarness.h"
+#include "tests/support/LoopbackSocket.h"
 #include "tests/support/PhpServerFixture.h"
 #include "tests/support/ScriptedPeer.h"
 
@@ -302,21 +303,15 @@ TEST_F(HeadlessBrowserEngineTest, AServerThatStallsResetsOrSaysNothingShowsTheFi
 class FullListener {
 public:
     FullListener() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 0);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_.Listen(0);
+        const sockaddr_in& address = listener_.Address();
         // Connections that are never accepted fill the queue; the first that cannot complete
         // at once shows it is full.
         for (int i = 0; i < 8; ++i) {
             const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
             clients_.push_back(client);
-            if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+            if (::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+                    0 &&
                 errno == EINPROGRESS) {
                 pollfd entry{client, POLLOUT, 0};
                 if (::poll(&entry, 1, 200) == 0) {
@@ -330,17 +325,15 @@ public:
         for (int client : clients_) {
             ::close(client);
         }
-        ::close(listener_);
     }
     FullListener(const FullListener&) = delete;
     FullListener& operator=(const FullListener&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return listener_.Port(); }
     bool Full() const { return full_; }
 
 private:
-    int listener_ = -1;
-    int port_ = 0;
+    LoopbackSocket listener_;
     bool full_ = false;
     std::vector<int> clients_;
 };

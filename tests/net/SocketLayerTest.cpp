@@ -14,6 +14,7 @@
 #include "net/IdSocketHandle.h"
 #include "net/IdStack.h"
 #include "net/IdTCPClient.h"
+#include "tests/support/LoopbackSocket.h"
 
 namespace velomaris {
 namespace {
@@ -158,25 +159,7 @@ TEST(SocketLayerTest, LiveComponentsKeepTheSocketLayer) {
 }
 
 // A port on which nothing listens: bound but never listening, so a connect is refused.
-class UnusedPort {
-public:
-    UnusedPort() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~UnusedPort() { ::close(fd_); }
-    int Port() const { return port_; }
-
-private:
-    int fd_;
-    int port_;
-};
+using UnusedPort = LoopbackSocket;
 
 TEST(SocketLayerTest, RefusedConnectionRaises10061) {
     UnusedPort unused;

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/LoopbackSocket.h"
 
 namespace velomaris {
 
@@ -21,21 +22,7 @@ constexpr const char* kNginx = "/usr/sbin/nginx";
 
 // A port no one listens on right now (the system's choice for a socket bound to port 0).
 int FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        throw std::runtime_error("NginxServerFixture: socket failed");
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("NginxServerFixture: no free port");
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return LoopbackSocket().Port();
 }
 
 bool Accepts(int port) {
