@@ -38,7 +38,9 @@ private:
     char passwordChar_ = '\0';
 };
 
-class TCheckBox : public TControl {
+// A control with a checked state; check boxes and radio buttons differ only in how a window
+// groups them, which the window itself decides.
+class TCheckableControl : public TControl {
 public:
     using TControl::TControl;
     bool Checked() const { return checked_; }
@@ -48,14 +50,14 @@ private:
     bool checked_ = false;
 };
 
-class TRadioButton : public TControl {
+class TCheckBox : public TCheckableControl {
 public:
-    using TControl::TControl;
-    bool Checked() const { return checked_; }
-    void SetChecked(bool checked) { checked_ = checked; }
+    using TCheckableControl::TCheckableControl;
+};
 
-private:
-    bool checked_ = false;
+class TRadioButton : public TCheckableControl {
+public:
+    using TCheckableControl::TCheckableControl;
 };
 
 // A drop-down list with an editable text. ItemIndex is -1 when no item is selected.
