@@ -19,6 +19,26 @@ auto OnOtherThread(Fn fn) {
     return std::async(std::launch::async, fn).get();
 }
 
+// Whether another thread could take the lock right now; what it takes it gives back at once.
+bool OtherThreadCanRead(ReentrantRWLock& lock) {
+    return OnOtherThread([&] {
+        const bool got = lock.TryLockRead();
+        if (got) {
+            lock.UnlockRead();
+        }
+        return got;
+    });
+}
+bool OtherThreadCanWrite(ReentrantRWLock& lock) {
+    return OnOtherThread([&] {
+        const bool got = lock.TryLockWrite();
+        if (got) {
+            lock.UnlockWrite();
+        }
+        return got;
+    });
+}
+
 TEST(CookieStoreLock, WriterTakesTheWriteLockAgainAndReadsToo) {
     // A purge holds the write lock and removes cookies, which takes it again; a plain
     // std::shared_mutex would deadlock here.
@@ -35,37 +55,19 @@ TEST(CookieStoreLock, WriterTakesTheWriteLockAgainAndReadsToo) {
     EXPECT_FALSE(OnOtherThread([&] { return lock.TryLockWrite(); }));
     lock.UnlockWrite();
     EXPECT_FALSE(lock.IsWriter());
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool got = lock.TryLockWrite();
-        if (got) {
-            lock.UnlockWrite();
-        }
-        return got;
-    }));
+    EXPECT_TRUE(OtherThreadCanWrite(lock));
 }
 
 TEST(CookieStoreLock, ReadersShareAndKeepWritersOut) {
     ReentrantRWLock lock;
     lock.LockRead();
     lock.LockRead();  // a reader may nest its reads
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool got = lock.TryLockRead();
-        if (got) {
-            lock.UnlockRead();
-        }
-        return got;
-    }));
+    EXPECT_TRUE(OtherThreadCanRead(lock));
     EXPECT_FALSE(OnOtherThread([&] { return lock.TryLockWrite(); }));
     lock.UnlockRead();
     EXPECT_FALSE(OnOtherThread([&] { return lock.TryLockWrite(); }));
     lock.UnlockRead();
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool got = lock.TryLockWrite();
-        if (got) {
-            lock.UnlockWrite();
-        }
-        return got;
-    }));
+    EXPECT_TRUE(OtherThreadCanWrite(lock));
 }
 
 TEST(CookieStoreLock, ReadTakenWhileWritingOutlivesTheWriteLock) {
@@ -76,21 +78,9 @@ TEST(CookieStoreLock, ReadTakenWhileWritingOutlivesTheWriteLock) {
     // Now an ordinary reader: others may read but not write.
     EXPECT_FALSE(lock.IsWriter());
     EXPECT_FALSE(OnOtherThread([&] { return lock.TryLockWrite(); }));
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool got = lock.TryLockRead();
-        if (got) {
-            lock.UnlockRead();
-        }
-        return got;
-    }));
+    EXPECT_TRUE(OtherThreadCanRead(lock));
     lock.UnlockRead();
-    EXPECT_TRUE(OnOtherThread([&] {
-        const bool got = lock.TryLockWrite();
-        if (got) {
-            lock.UnlockWrite();
-        }
-        return got;
-    }));
+    EXPECT_TRUE(OtherThreadCanWrite(lock));
 }
 
 TEST(CookieStoreLock, PromotingAReadLockIsRefusedInsteadOfHanging) {
@@ -113,13 +103,7 @@ TEST(CookieStoreLock, WaitingWriterHoldsBackNewReadersButNotNestedOnes) {
     });
     writerStarted.get_future().wait();
     // Wait (without sleeping) until the writer is queued: a new reader is then turned away.
-    while (OnOtherThread([&] {
-        const bool got = lock.TryLockRead();
-        if (got) {
-            lock.UnlockRead();
-        }
-        return got;
-    })) {
+    while (OtherThreadCanRead(lock)) {
         std::this_thread::yield();
     }
     EXPECT_FALSE(writerGotIt);
