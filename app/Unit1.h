@@ -198,8 +198,12 @@ private:
     // Workflow helpers (Unit1Login.cpp, Unit1SiteCheck.cpp).
     void LoginToFtp();
     void LoginFailed();
+    // Both raise Exception when webfile is not a plain file name.
     std::string LocalPageFile() const;
     std::string RemotePageName() const;
+    // When webfile is not a plain file name, reports it in a message box and returns true: the
+    // step that asks writes nothing.
+    bool PageNameRefused();
     std::string SiteAddress() const;
     // Fetches webmain and returns the response body.
     std::string FetchPage();

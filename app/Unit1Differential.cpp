@@ -34,6 +34,11 @@ void TForm1::Button10Click() {
     if (Edit5.Text() != "1") {
         return;
     }
+    // Retrying cannot mend the name: the cycle halts with Timer2 off.
+    if (PageNameRefused()) {
+        RetryCount = 0;
+        return;
+    }
     enum class TNext { Wait, Upload, Failed } next = TNext::Wait;
     try {
         const std::string fetchFile = ProgramDirectory() + kFetchFileName;

@@ -6,16 +6,28 @@
 #include "platform/Files.h"
 #include "platform/Stream.h"
 #include "platform/ui/Application.h"
+#include "settings/PageFileName.h"
 #include "windows/Unit7.h"
 
 namespace velomaris {
 
 std::string TForm1::LocalPageFile() const {
-    return ProgramDirectory() + webfile + ".html";
+    return ProgramDirectory() + RemotePageName();
 }
 
 std::string TForm1::RemotePageName() const {
+    if (!IsPlainFileName(webfile)) {
+        throw Exception("The page name is not a plain file name");
+    }
     return webfile + ".html";
+}
+
+bool TForm1::PageNameRefused() {
+    if (IsPlainFileName(webfile)) {
+        return false;
+    }
+    Application().MessageBox(kPageNameRefused, kTitleNotice, TMessageBoxIcon::mbError);
+    return true;
 }
 
 std::string TForm1::SiteAddress() const {
@@ -118,6 +130,13 @@ void TForm1::Timer6Timer() {
 }
 
 void TForm1::Button13Click() {
+    if (PageNameRefused()) {
+        Button1.SetEnabled(true);
+        Button6.SetEnabled(true);
+        Button7.SetEnabled(true);
+        Button4.SetEnabled(true);
+        return;
+    }
     try {
         StoreFetchedPage();
     } catch (const std::exception&) {

@@ -49,7 +49,7 @@ void TForm1::Timer7Timer() {
 }
 
 void TForm1::Button16Click() {
-    if (Edit6.Text() != "1") {
+    if (Edit6.Text() != "1" || PageNameRefused()) {
         return;
     }
     try {

@@ -13,6 +13,11 @@ inline constexpr char kConversionFailed[] = "网站转换失败，请检查网�
 // An upload that failed for good (plain message dialog).
 inline constexpr char kUploadFailed[] = "转换失败，请检查网络是否正常，或者重新登录FTP";
 
+// The page name (webfile) is not one plain file name: nothing is fetched, written or uploaded.
+inline constexpr char kPageNameRefused[] =
+    "网站主页名称不是一个合法的文件名(不能为空,不能是.或..,不能含有/、\\或控制字符),"
+    "请在网站设置中修改";
+
 // Retries of one differential cycle (re-opened navigations, fetches and uploads together) or
 // re-opened navigations of one timed run, counted by RetryCount.
 inline constexpr int kRetryLimit = 3;

@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "platform/ui/Application.h"
+#include "settings/PageFileName.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
 #include "windows/SetFileSections.h"
@@ -13,6 +14,10 @@ namespace {
 constexpr char kTitle[] = "提示";
 constexpr char kSaved[] = "信息保存成功";
 constexpr char kSaveFailed[] = "信息保存失败,请检查是否缺少必要的文件";
+// The page name becomes a file name beside the program and on the server: one that could
+// name another directory is refused before anything is written.
+constexpr char kPageNameRefused[] =
+    "信息保存失败,网站主页名称只能是一个文件名(不能为空,不能是.或..,不能含有/、\\或控制字符)";
 
 }  // namespace
 
@@ -91,6 +96,10 @@ void TForm2::sBitBtn1Click() {
 }
 
 void TForm2::sBitBtn3Click() {
+    if (!IsPlainFileName(Trim(sEdit5.Text()))) {
+        Application().MessageBox(kPageNameRefused, kTitle, TMessageBoxIcon::mbError);
+        return;
+    }
     try {
         const TProfileFile profile(SettingsFilePath());
         profile.WriteString(kSectionWeb, "webfile", Trim(sEdit5.Text()));

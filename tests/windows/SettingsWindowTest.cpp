@@ -15,6 +15,10 @@ const TMessageBoxRecord kSaved = Box("信息保存成功", "提示", TMessageBox
 const TMessageBoxRecord kFailed =
     Box("信息保存失败,请检查是否缺少必要的文件", "提示", TMessageBoxIcon::mbError);
 
+const TMessageBoxRecord kPageNameRefused =
+    Box("信息保存失败,网站主页名称只能是一个文件名(不能为空,不能是.或..,不能含有/、\\或控制字符)",
+        "提示", TMessageBoxIcon::mbError);
+
 class SettingsWindowTest : public WindowTest {
 protected:
     TForm2& form = harness.App().CreateForm<TForm2>(reload);
@@ -191,6 +195,36 @@ TEST_F(SettingsWindowTest, AFileThatCannotBeWrittenEndsTheSaveWithTheFailureMess
     }
     EXPECT_TRUE(form.Visible());
     EXPECT_EQ(form.sEdit1.Text(), "new.example.net");
+}
+
+// The page name becomes a file name beside the program and on the server: a name that could
+// climb out of either directory or break a line is refused before anything is written.
+TEST_F(SettingsWindowTest, APageNameThatIsNotAPlainFileNameIsRefusedWithNothingWritten) {
+    Write(kSectionWeb, "webfile", "home");
+    Write(kSectionWeb, "webmain", "http://host/a.php");
+    const std::string before = FileBytes();
+    form.Show();
+    form.sEdit6.SetText("http://host/new.php");
+    for (const char* name : {"../escaped", "dir/index", "a\\b", ".", " .. ", "", "  ",
+                             "line\r\nbreak", "tab\tname", "del\x7f"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(name)));
+        form.sEdit5.SetText(name);
+        form.sBitBtn3.Click();
+        EXPECT_EQ(TakeBoxes(), std::vector<TMessageBoxRecord>{kPageNameRefused});
+        EXPECT_EQ(FileBytes(), before);
+        EXPECT_TRUE(form.Visible());
+        EXPECT_EQ(form.sEdit5.Text(), name);
+        EXPECT_EQ(form.sEdit6.Text(), "http://host/new.php");
+    }
+    // Blanks and control bytes at the ends are trimmed before the check, as before the save;
+    // a GBK name whose second byte is 5Ch is a name, not a path.
+    for (const char* name : {"\t新页 ", "乗首页"}) {
+        form.sEdit5.SetText(name);
+        form.sBitBtn3.Click();
+        EXPECT_EQ(TakeBoxes(), std::vector<TMessageBoxRecord>{kSaved});
+        EXPECT_EQ(Read(kSectionWeb, "webfile"), Trim(name));
+        EXPECT_EQ(Read(kSectionWeb, "webmain"), "http://host/new.php");
+    }
 }
 
 TEST_F(SettingsWindowTest, AFailingReloadAfterTheSuccessBoxShowsTheFailureMessageToo) {
