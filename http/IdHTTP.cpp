@@ -439,8 +439,20 @@ void TIdCustomHTTP::ReadChunkedBody(TStream& body) {
         ReadIntoStream(body, size, false);
         ReadLine();
     }
-    // The line after the last chunk; trailer fields beyond it are not read.
-    ReadLine();
+    // The trailer section (RFC 9112 section 7.1.2): field lines up to an empty line. Its
+    // fields are not used, but they belong to this response, so a connection kept open starts
+    // the next response after them. They count against the head's bounds; a close inside
+    // them ends them, as a close inside the header block ends it.
+    std::size_t trailerBytes = 0;
+    int trailerLines = 0;
+    std::string line = ReadLine();
+    try {
+        while (!line.empty()) {
+            CountHeadLine(line, trailerBytes, trailerLines);
+            line = ReadLine();
+        }
+    } catch (const EIdConnClosedGracefully&) {
+    }
 }
 
 std::int32_t TIdCustomHTTP::ReadChunkSize() {

@@ -170,12 +170,37 @@ void TIdFTP::StoreStream(TStream& stream, const std::string& remoteName, bool ap
 void TIdFTP::TransferOut(const std::string& command, TStream& stream) {
     RequireSingleLine(command, "command");
     ReportStatus(TIdStatus::ftpTransfer, "Starting FTP transfer");
-    if (passive_) {
-        TransferOutPassive(command, stream);
-    } else {
-        TransferOutActive(command, stream);
+    transferCommandSent_ = false;
+    try {
+        if (passive_) {
+            TransferOutPassive(command, stream);
+        } else {
+            TransferOutActive(command, stream);
+        }
+    } catch (const EIdSocketError&) {
+        // The data connection failed (reset, closed, refused) after the command went out: the
+        // server still answers it on the control connection, and that answer must not be
+        // taken for the reply to the next command.
+        if (transferCommandSent_) {
+            ReadReplyOfBrokenTransfer();
+        }
+        throw;
     }
     ReadTransferReply();
+}
+
+void TIdFTP::ReadReplyOfBrokenTransfer() {
+    const std::int32_t savedTimeout = ReadTimeout();
+    if (savedTimeout == 0 || savedTimeout > kBrokenTransferReplyWait) {
+        SetReadTimeout(kBrokenTransferReplyWait);
+    }
+    try {
+        ReadReply({});
+    } catch (const EIdException&) {
+        // No answer, or the control connection failed too: the caller reports the data
+        // connection's failure, which came first.
+    }
+    SetReadTimeout(savedTimeout);
 }
 
 void TIdFTP::TransferOutActive(const std::string& command, TStream& stream) {
@@ -190,6 +215,7 @@ void TIdFTP::TransferOutActive(const std::string& command, TStream& stream) {
         server.StartListening();
         SendPortCommand(*server.Endpoint());
         SendCommand(command, {125, 150});
+        transferCommandSent_ = true;
         server.AcceptConnection();
         server.WriteFromStream(stream, true, false, 0);
     } catch (...) {
@@ -212,6 +238,7 @@ void TIdFTP::TransferOutPassive(const std::string& command, TStream& stream) {
             address = control->RemoteAddress;
         }
         WriteLine(command);  // its reply comes once the data connection is open
+        transferCommandSent_ = true;
         auto client = std::make_unique<TIdTCPClient>();
         TIdTCPClient& data = *client;
         dataConnection_ = std::move(client);

@@ -41,6 +41,8 @@ public:
 class TIdFTP : public TIdTCPClient {
 public:
     static constexpr int kDefaultPort = 21;
+    // How long the answer to a transfer whose data connection broke is waited for (ms).
+    static constexpr int kBrokenTransferReplyWait = 10000;
 
     TIdFTP();
     ~TIdFTP() override;
@@ -96,6 +98,11 @@ private:
     void TransferOutActive(const std::string& command, TStream& stream);
     void TransferOutPassive(const std::string& command, TStream& stream);
     void ReadTransferReply();
+    // After a data connection broke: reads the server's answer to the transfer command (426,
+    // 425, ...) so the next command meets its own reply, waiting at most
+    // kBrokenTransferReplyWait. Failing to read it changes nothing: the data connection's
+    // failure is the one that is reported.
+    void ReadReplyOfBrokenTransfer();
     // The control connection's socket handle (its local and remote address).
     TIdSocketHandle* ControlEndpoint() const;
 
@@ -108,6 +115,8 @@ private:
     TIdRFCReply loginReply_;
     std::string serverSystem_;
     std::unique_ptr<TIdTCPConnection> dataConnection_;
+    // The transfer command has gone out, so the server owes it a final answer.
+    bool transferCommandSent_ = false;
 };
 
 }  // namespace velomaris
