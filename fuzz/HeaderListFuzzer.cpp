@@ -1,0 +1,102 @@
+// The header list on any lines: lookups, unfolding and folding never fail, a value set is
+// read back as set (folding is undone by reading), and folding keeps every non-blank byte in
+// its order.
+#include <cstdint>
+#include <string>
+
+#include "fuzz/support/FuzzInput.h"
+#include "http/IdHeaderList.h"
+#include "platform/Text.h"
+
+using namespace velomaris;
+using namespace velomaris::fuzz;
+
+namespace {
+
+std::string WithoutBlanks(const std::string& text) {
+    std::string kept;
+    for (const char c : text) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
+// Runs of blanks made one space, and no blank at either end: what a value keeps through
+// folding and unfolding (a fold point may join two blanks into one).
+std::string NormalBlanks(const std::string& text) {
+    std::string normal;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\t';
+        if (!blank) {
+            normal += c;
+        } else if (!normal.empty() && normal.back() != ' ') {
+            normal += ' ';
+        }
+    }
+    if (!normal.empty() && normal.back() == ' ') {
+        normal.pop_back();
+    }
+    return normal;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput input(data, size);
+    const int width = 1 + input.Byte() % 120;
+    std::string name = input.Part();
+    std::string value = input.Part();
+    const std::string block = input.Rest();
+
+    // A received header block, one line per CR LF.
+    TIdHeaderList list(width);
+    std::size_t start = 0;
+    while (start <= block.size()) {
+        std::size_t end = block.find("\r\n", start);
+        if (end == std::string::npos) {
+            end = block.size();
+        }
+        list.Add(block.substr(start, end - start));
+        start = end + 2;
+    }
+    for (int i = 0; i < list.Count(); ++i) {
+        (void)list.NameAt(i);
+        (void)list.ValueAt(i);
+    }
+    (void)list.Text();
+    (void)list.HeaderValue(name);
+    std::vector<std::string> values;
+    list.CollectValues(name, values);
+
+    // Folding a line keeps its bytes: only blanks move.
+    const std::string line = name + ": " + value;
+    std::string joined;
+    for (const std::string& piece : TIdHeaderList::FoldLine(line, width)) {
+        joined += piece;
+    }
+    Require(WithoutBlanks(joined) == WithoutBlanks(line), "folding keeps every non-blank byte",
+            line);
+
+    // A value set under a plain name reads back as set, whatever the fold width did to it.
+    const bool plainName = !name.empty() && name.find_first_of(":\r\n\t ") == std::string::npos &&
+                           name.find('\0') == std::string::npos;
+    bool plainValue = true;
+    for (const char c : value) {
+        plainValue = plainValue && c != '"' && (c == '\t' || static_cast<unsigned char>(c) >= 32);
+    }
+    if (plainName && plainValue && !NormalBlanks(value).empty()) {
+        list.SetHeader(name, value);
+        Require(NormalBlanks(list.HeaderValue(name)) == NormalBlanks(value),
+                "a value set reads back as set",
+                name + ": " + value + " -> " + list.HeaderValue(name));
+        std::vector<std::string> before;
+        list.CollectValues(name, before);
+        list.SetHeader(name, "");
+        std::vector<std::string> after;
+        list.CollectValues(name, after);
+        Require(after.size() + 1 == before.size(), "an empty value removes the header", name);
+    }
+    return 0;
+}
