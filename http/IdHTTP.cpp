@@ -422,7 +422,12 @@ void TIdCustomHTTP::ReadBody() {
             ReadIntoStream(body, length, false);
         } catch (const EIdConnClosedGracefully&) {
             // A server that closes before the announced length has ended the body: the
-            // bytes that arrived are kept and the fetch goes on.
+            // bytes that arrived are kept and the fetch goes on. Those of the last, partial
+            // block are still buffered; without them the body would depend on how the bytes
+            // happened to arrive.
+            TIdManagedBuffer& rest = PendingInput();
+            body.Write(rest.Data(), static_cast<std::int64_t>(rest.Size()));
+            rest.Clear();
         }
     } else if (response.HeaderLines.HeaderValue("Transfer-Encoding").find("chunked") !=
                std::string::npos) {

@@ -216,9 +216,11 @@ bool HasControlByte(std::string_view text) {
     return false;
 }
 
+// The "]" written after the name must close the header when it is read back: a name ending
+// in a GBK lead byte would take it as its second byte.
 bool IsValidSectionName(std::string_view name) {
     return !name.empty() && StripBlanks(name) == name && !HasControlByte(name) &&
-           FindSingleByte(name, ']') == std::string_view::npos;
+           FindSingleByte(std::string(name) + "]", ']') == name.size();
 }
 
 bool IsValidKeyName(std::string_view key) {
