@@ -36,7 +36,10 @@ Outcome Fetch(const std::string& response, std::vector<std::size_t> pieces) {
         } catch (const std::exception& e) {
             outcome.failure = std::string(typeid(e).name()) + ": " + e.what();
         }
-        outcome.body = body.Bytes();
+        // After a failure the caller throws the stream away: only a success's body counts.
+        if (outcome.failure.empty()) {
+            outcome.body = body.Bytes();
+        }
     }
     outcome.sent = peer.Sent();
     return outcome;
@@ -62,7 +65,8 @@ std::string Response(std::uint8_t mode, std::uint16_t length, const std::string&
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     const std::uint8_t mode = input.Byte();
-    const std::uint16_t length = static_cast<std::uint16_t>(input.Byte() << 8 | input.Byte());
+    const std::uint8_t lengthHigh = input.Byte();
+    const std::uint16_t length = static_cast<std::uint16_t>(lengthHigh << 8 | input.Byte());
     const std::vector<std::size_t> pieces = PieceSizesFrom(input.Part());
     const std::string response = Response(mode, length, input.Rest());
 

@@ -55,7 +55,7 @@ TEST_F(WorkflowPageNameTest, TheSinglePageConversionRefusesEveryNameThatIsNotAPl
          {EscapingName(), std::string("dir/index"), std::string("..\\escaped"), std::string("."),
           std::string(".."), std::string(""), std::string("line\r\nbreak"),
           std::string("nul\0byte", 8)}) {
-        SCOPED_TRACE(testing::PrintToString(name));
+        SCOPED_TRACE(::testing::PrintToString(name));
         UsePageName(name);
         harness.UserClick(form->Button1);
         harness.Advance(4000);  // the site check has passed at the first poll

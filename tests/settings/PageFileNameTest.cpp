@@ -49,7 +49,7 @@ TEST(PageFileNameTest, OnlyOnePlainFileNamePasses) {
         {"index\x81", true},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(IsPlainFileName(row.name), row.plain) << testing::PrintToString(row.name);
+        EXPECT_EQ(IsPlainFileName(row.name), row.plain) << ::testing::PrintToString(row.name);
     }
 }
 

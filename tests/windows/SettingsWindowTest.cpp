@@ -207,7 +207,7 @@ TEST_F(SettingsWindowTest, APageNameThatIsNotAPlainFileNameIsRefusedWithNothingW
     form.sEdit6.SetText("http://host/new.php");
     for (const char* name : {"../escaped", "dir/index", "a\\b", ".", " .. ", "", "  ",
                              "line\r\nbreak", "tab\tname", "del\x7f"}) {
-        SCOPED_TRACE(testing::PrintToString(std::string(name)));
+        SCOPED_TRACE(::testing::PrintToString(std::string(name)));
         form.sEdit5.SetText(name);
         form.sBitBtn3.Click();
         EXPECT_EQ(TakeBoxes(), std::vector<TMessageBoxRecord>{kPageNameRefused});
