@@ -12,6 +12,31 @@
 using namespace velomaris;
 using namespace velomaris::fuzz;
 
+namespace {
+
+// Every byte from 81h to FEh starts a double-byte character whose second byte is 40h..7Eh or
+// 80h..FEh.
+bool IsWellFormedGbk(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0x80 || byte == 0xFF) {
+            return false;
+        }
+        if (byte > 0x80) {
+            if (i + 1 >= text.size()) {
+                return false;
+            }
+            const auto trail = static_cast<unsigned char>(text[++i]);
+            if (trail < 0x40 || trail == 0x7F || trail == 0xFF) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     const std::string base = input.Part();
@@ -20,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const TIdURI uri(url);
     try {
+        // A lead byte at the end of a part would pair with the delimiter written after it, so
+        // only well-formed GBK is expected to come back the same.
+        if (!IsWellFormedGbk(url)) {
+            throw EIdURIException("not well-formed GBK");
+        }
         const std::string rebuilt = uri.GetFullURI();
         const TIdURI again(rebuilt);
         Require(again.GetFullURI() == rebuilt, "a rebuilt URL rebuilds the same", url);
