@@ -29,9 +29,11 @@ const std::string& BigPage() {
 }
 constexpr std::size_t kBytesTheServerTakes = 65536;
 
-// The data connection of the upload, as the server plays it up to the point where it reads
-// the first bytes of the file; the data connection is then the current one.
-void ScriptDataConnectionOpened(ScriptedPeer& peer, bool passive) {
+// A server that greets, logs anna in and takes an upload of big.html up to the point where it
+// has read the first bytes of the file; the data connection is then the current one.
+void ScriptUploadUnderway(ScriptedPeer& peer, bool passive) {
+    peer.Accept().Send("220 ready\r\n");
+    ScriptLogin(peer);
     if (passive) {
         const int listener = peer.AddListener();
         const int port = peer.ListenerPort(listener);
@@ -62,9 +64,7 @@ TEST(FaultTableTest, ADataConnectionResetMidFileLeavesTheControlConnectionInStep
     for (const bool passive : {false, true}) {
         SCOPED_TRACE(passive ? "passive" : "active");
         ScriptedPeer peer;
-        peer.Accept().Send("220 ready\r\n");
-        ScriptLogin(peer);
-        ScriptDataConnectionOpened(peer, passive);
+        ScriptUploadUnderway(peer, passive);
         peer.Reset()
             .Use(0)
             .Send("426 Failure writing network stream.\r\n")
@@ -97,9 +97,7 @@ TEST(FaultTableTest, ADataConnectionResetMidFileLeavesTheControlConnectionInStep
 // the failure back for longer than its read time-out.
 TEST(FaultTableTest, ADataConnectionClosedMidFileWithoutAnAnswerFailsWithinTheReadTimeout) {
     ScriptedPeer peer;
-    peer.Accept().Send("220 ready\r\n");
-    ScriptLogin(peer);
-    ScriptDataConnectionOpened(peer, false);
+    ScriptUploadUnderway(peer, false);
     peer.Close().Use(0).ExpectEof();
     peer.Start();
     RecordingFtp ftp;
@@ -151,9 +149,7 @@ TEST(FaultTableTest, AServerClosingMidUploadDoesNotKillTheProcessThroughSigpipe)
     for (const bool passive : {false, true}) {
         SCOPED_TRACE(passive ? "passive" : "active");
         ScriptedPeer peer;
-        peer.Accept().Send("220 ready\r\n");
-        ScriptLogin(peer);
-        ScriptDataConnectionOpened(peer, passive);
+        ScriptUploadUnderway(peer, passive);
         peer.Close().Use(0).Send("426 Failure writing network stream.\r\n").ExpectEof();
         // The child is forked before the peer's thread starts, so it holds none of the peer's
         // connections and runs single-threaded.
