@@ -108,6 +108,8 @@ SEEDS = {
         part(b"bad]name") + part(b"k") + part(b"v") + b"[x]\r\n",
         part(b"s") + part(b"=k") + part(b"v") + b"",
         part(b"s") + part(b"k") + part(b"") + b"\r\n\r\n[s]  \r\n  k  =  spaced value  \r\n",
+        # A section name ending in a GBK lead byte: the "]" after it must still close it.
+        part(b"WEB\xfd") + part(b"webfile") + part(b"index") + b"[WEB\xfd]\r\nwebfile=old\r\n",
     ],
     "password_codec": [
         bytes([1, 126]) + b"",
