@@ -497,7 +497,9 @@ void TIdSSLIOHandlerSocketOpenSSL::ConnectTo(const std::string& host, int port, 
                                              const std::string& boundIP, int boundPort) {
     state_->FreeSession();
     state_->connectedHost = host;
-    state_->transport->OnStatus = OnStatus;
+    if (ownTransport_) {
+        ownTransport_->OnStatus = OnStatus;  // a transport of the caller keeps its own
+    }
     state_->transport->ConnectTo(host, port, timeoutMs, boundIP, boundPort);
     if (!state_->passThrough) {
         StartTLS();
