@@ -7,6 +7,7 @@
 
 #include "http/IdHTTP.h"
 #include "net/IdSSLOpenSSL.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/HttpsServerFixture.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TlsTestCertificates.h"
@@ -14,13 +15,7 @@
 namespace velomaris {
 namespace {
 
-std::string PatternBytes(std::size_t count) {
-    std::string bytes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    }
-    return bytes;
-}
+using testing::PatternBytes;
 
 class HttpsClientTest : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include "net/IdFTP.h"
 #include "platform/Files.h"
 #include "platform/Stream.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/FtpsServerFixture.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
@@ -20,14 +21,7 @@
 namespace velomaris {
 namespace {
 
-std::string RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(random() & 0xFF);
-    }
-    return bytes;
-}
+using testing::RandomBytes;
 
 class FtpsUploadTest : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackSocket.h"
+#include "tests/support/PortPrintingServer.h"
 
 namespace velomaris {
 
@@ -95,25 +96,13 @@ PyFtpdTlsServer::PyFtpdTlsServer(const std::string& certFile, const std::string&
     password_ = "secret";
     ::mkdir(UploadPath().c_str(), 0755);
     dir_.Write("server.py", kPyFtpdScript);
-    ChildProcess::Options options;
-    options.program = "/usr/bin/python3";
-    options.arguments = {dir_.File("server.py"), UploadPath(), user_, password_, certFile, keyFile,
-                         withTls ? "1" : "0"};
-    options.stdoutTo = ChildProcess::Sink::Pipe;
-    options.stderrTo = ChildProcess::Sink::File;
-    options.outputFile = dir_.File("server.log");
-    server_ = std::make_unique<ChildProcess>(options);
-    server_->WaitUntil([this] { return server_->Output().find('\n') != std::string::npos; },
-                       std::chrono::seconds(20));
-    try {
-        port_ = std::stoi(server_->Output());
-    } catch (const std::exception&) {
-        port_ = 0;
-    }
-    if (port_ <= 0) {
-        Stop();
-        throw std::runtime_error("PyFtpdTlsServer: pyftpdlib did not start: " + Log());
-    }
+    TPortPrintingServer server =
+        StartPortPrintingServer("PyFtpdTlsServer: pyftpdlib", "/usr/bin/python3",
+                                {dir_.File("server.py"), UploadPath(), user_, password_, certFile,
+                                 keyFile, withTls ? "1" : "0"},
+                                dir_.File("server.log"), 1);
+    server_ = std::move(server.process);
+    port_ = server.ports[0];
 }
 
 PyFtpdTlsServer::~PyFtpdTlsServer() {

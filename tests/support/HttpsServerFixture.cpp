@@ -3,10 +3,9 @@
 #include <signal.h>
 
 #include <chrono>
-#include <sstream>
-#include <stdexcept>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/PortPrintingServer.h"
 
 namespace velomaris {
 
@@ -73,21 +72,12 @@ threading.Event().wait()
 
 HttpsServerFixture::HttpsServerFixture(const std::string& certFile, const std::string& keyFile) {
     dir_.Write("server.py", kServerScript);
-    ChildProcess::Options options;
-    options.program = "/usr/bin/python3";
-    options.arguments = {dir_.File("server.py"), certFile, keyFile};
-    options.stdoutTo = ChildProcess::Sink::Pipe;
-    options.stderrTo = ChildProcess::Sink::File;
-    options.outputFile = dir_.File("server.log");
-    server_ = std::make_unique<ChildProcess>(options);
-    server_->WaitUntil([this] { return server_->Output().find('\n') != std::string::npos; },
-                       std::chrono::seconds(20));
-    std::istringstream ports(server_->Output());
-    ports >> securePort_ >> plainPort_;
-    if (securePort_ <= 0 || plainPort_ <= 0) {
-        server_->Stop(SIGKILL, std::chrono::seconds(5));
-        throw std::runtime_error("HttpsServerFixture: the server did not start: " + Log());
-    }
+    TPortPrintingServer server = StartPortPrintingServer(
+        "HttpsServerFixture: the server", "/usr/bin/python3",
+        {dir_.File("server.py"), certFile, keyFile}, dir_.File("server.log"), 2);
+    server_ = std::move(server.process);
+    securePort_ = server.ports[0];
+    plainPort_ = server.ports[1];
 }
 
 HttpsServerFixture::~HttpsServerFixture() {
