@@ -3,12 +3,14 @@
 // refused and why, pinning, redirects between http and https, and secure-only cookies.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "http/IdHTTP.h"
 #include "net/IdSSLOpenSSL.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/HttpsServerFixture.h"
+#include "tests/support/LoopbackSocket.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TlsTestCertificates.h"
 
@@ -162,6 +164,23 @@ TEST_F(HttpsClientTest, ASecureOnlyCookieGoesOverHttpsAndNeverOverHttp) {
     const std::string overTls = Fetch(http, server.SecureUrl("/cookies"));
     EXPECT_NE(overTls.find("plain=1"), std::string::npos) << overTls;
     EXPECT_NE(overTls.find("safe=2"), std::string::npos) << overTls;
+}
+
+TEST_F(HttpsClientTest, TheReadTimeOutBoundsTheHandshakeAndEveryWaitForData) {
+    // A peer that accepts the connection and never answers the client's hello.
+    LoopbackSocket silent;
+    silent.Listen(4);
+    HttpsServerFixture server(certificates_->CertFile("good"), certificates_->KeyFile("good"));
+    TIdSSLIOHandlerSocketOpenSSL secure;
+    TIdHTTP http;
+    http.SetIOHandler(&secure);
+    http.SetReadTimeout(300);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(Fetch(http, "https://127.0.0.1:" + std::to_string(silent.Port()) + "/"),
+                 EIdReadTimeout);
+    // A server that stops sending in the middle of the body.
+    EXPECT_THROW(Fetch(http, server.SecureUrl("/stall")), EIdReadTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
 TEST(CertificatePinTest, PinTextsAreNormalisedOrRefused) {

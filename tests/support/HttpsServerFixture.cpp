@@ -12,7 +12,7 @@ namespace velomaris {
 namespace {
 
 const char* const kServerScript = R"PY(
-import ssl, sys, threading
+import ssl, sys, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlparse, parse_qs
 
@@ -41,6 +41,13 @@ class Handler(BaseHTTPRequestHandler):
         elif address.path == "/big":
             count = int(parse_qs(address.query)["n"][0])
             self.answer(200, bytes((i * 7 + i // 256) & 0xFF for i in range(count)))
+        elif address.path == "/stall":
+            self.send_response(200)
+            self.send_header("Content-Length", "100")
+            self.end_headers()
+            self.wfile.write(b"0123456789")
+            self.wfile.flush()
+            time.sleep(5)
         elif address.path == "/to":
             self.answer(302, b"", [("Location", parse_qs(address.query)["url"][0])])
         elif address.path == "/setcookies":

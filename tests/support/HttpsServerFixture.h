@@ -3,6 +3,7 @@
 // the end. HTTP/1.1 with keep-alive. Its pages:
 //   /page        200 text/html "<html><body>PAGE over https</body></html>" (or "over http")
 //   /big?n=N     200, N bytes: byte i is (i * 7 + i / 256) & 0xFF
+//   /stall       200 announcing 100 bytes, sends 10, then nothing for 5 seconds
 //   /to?url=U    302 to U
 //   /setcookies  200, sets "plain=1" and the secure-only "safe=2", both with path /
 //   /cookies     200 text/html whose body is the request's Cookie header ("none" without)
