@@ -255,6 +255,23 @@ TEST_F(HeadlessBrowserEngineTest, HttpsPagesLoadAndACertificateFailureShowsTheFi
               Shipped("checkweb.html"));
 }
 
+TEST_F(HeadlessBrowserEngineTest, ANewerNavigationEndsAWaitingTlsHandshakeAtOnce) {
+    ASSERT_EQ(Open(server_->Url("/page")), kPageHtml);
+    // A peer that accepts the connection and never answers the TLS hello.
+    LoopbackSocket silent;
+    silent.Listen(4);
+    form_.WebBrowser1.Navigate("https://127.0.0.1:" + std::to_string(silent.Port()) + "/");
+    pollfd pending{silent.Fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&pending, 1, 10000), 1) << "the engine never connected";
+    const auto start = std::chrono::steady_clock::now();
+    form_.WebBrowser1.Navigate(server_->Url("/final"));
+    ASSERT_TRUE(WaitForCompletions(2));
+    EXPECT_EQ(seen_[1], "<html><body>/final</body></html>");
+    // Well within the 30 seconds the handshake would otherwise wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(WaitForCompletions(3, 300ms));
+}
+
 TEST_F(HeadlessBrowserEngineTest, AnHttpErrorOrAResourceThatIsNoPageShowsTheSecondTemplate) {
     const std::string errorPage = Shipped("checkweb2.html");
     ASSERT_NE(errorPage, "");
