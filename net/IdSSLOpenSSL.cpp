@@ -106,6 +106,8 @@ struct TIdSSLIOHandlerSocketOpenSSL::State {
     std::string plain;
     std::size_t plainOffset = 0;
     bool peerClosed = false;
+    // A fatal failure ended the TLS connection: OpenSSL must not be asked for its close.
+    bool broken = false;
     int pendingSocketError = 0;
 
     // Set by the transport callbacks during one OpenSSL call.
@@ -131,6 +133,7 @@ struct TIdSSLIOHandlerSocketOpenSSL::State {
         plain.clear();
         plainOffset = 0;
         peerClosed = false;
+        broken = false;
         pendingSocketError = 0;
     }
 
@@ -480,7 +483,7 @@ void TIdSSLIOHandlerSocketOpenSSL::StartTLS() {
 
 void TIdSSLIOHandlerSocketOpenSSL::CloseEndpoint() {
     State& state = *state_;
-    if (state.secured && !state.peerClosed && state.transport->IsConnected()) {
+    if (state.secured && !state.peerClosed && !state.broken && state.transport->IsConnected()) {
         // close_notify tells the peer the stream ended here and was not cut (an FTP server
         // takes it as the end of an uploaded file). A failure changes nothing now.
         state.BeginCall(0);
@@ -542,6 +545,7 @@ bool TIdSSLIOHandlerSocketOpenSSL::WaitReadable(int timeoutMs) {
         case SSL_ERROR_WANT_READ:
             return false;
         case SSL_ERROR_SYSCALL:
+            state.broken = true;
             state.RethrowTransportFailure();
             if (state.socketError != 0) {
                 state.pendingSocketError = state.socketError;
@@ -550,6 +554,7 @@ bool TIdSSLIOHandlerSocketOpenSSL::WaitReadable(int timeoutMs) {
             }
             return true;
         default: {
+            state.broken = true;
             state.RethrowTransportFailure();
             const std::string reason = QueuedReason();
             throw EIdTLSError("TLS data from " + state.HostName() + " cannot be read: " + reason,
@@ -597,6 +602,7 @@ int TIdSSLIOHandlerSocketOpenSSL::SendData(const void* buffer, int count) {
     if (SSL_write_ex(state.ssl, buffer, static_cast<std::size_t>(count), &written) == 1) {
         return static_cast<int>(written);
     }
+    state.broken = true;
     state.RethrowTransportFailure();
     if (state.socketError != 0) {
         SetPendingSocketError(state.socketError);
