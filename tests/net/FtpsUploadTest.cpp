@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "net/IdFTP.h"
 #include "platform/Files.h"
@@ -98,6 +99,23 @@ TEST_F(FtpsUploadTest, VsftpdAcceptsDataConnectionsThatResumeTheControlSession) 
         TIdFTP ftp;
         Configure(ftp, *server, passive);
         UploadAndCompare(ftp, *server, passive ? "passive" : "active");
+        // The server's transcript: TLS before the user name, data protection after the login.
+        std::vector<std::string> commands;
+        const std::string log = server->Log();
+        const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
+        for (std::size_t at = log.find(marker); at != std::string::npos;
+             at = log.find(marker, at + 1)) {
+            const std::size_t start = at + marker.size();
+            commands.push_back(log.substr(start, log.find('"', start) - start));
+        }
+        // The anonymous user needs no password: USER is answered with 230 at once.
+        ASSERT_GE(commands.size(), 8u) << log;
+        commands.resize(8);
+        const std::string transfer = passive ? "PASV" : "PORT";
+        EXPECT_EQ(commands[7].substr(0, 4), transfer);
+        commands.pop_back();
+        EXPECT_EQ(commands, (std::vector<std::string>{"AUTH TLS", "USER anonymous", "PBSZ 0",
+                                                      "PROT P", "TYPE I", "SYST", "CWD www"}));
     }
 }
 
