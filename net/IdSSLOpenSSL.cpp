@@ -326,13 +326,11 @@ void DrainBeforeClose(State& state) {
 TIdSSLIOHandlerSocketOpenSSL::TIdSSLIOHandlerSocketOpenSSL()
     : ownTransport_(std::make_unique<TIdIOHandlerSocket>()), state_(std::make_unique<State>()) {
     state_->transport = ownTransport_.get();
-    state_->context = MakeClientContext();
 }
 
 TIdSSLIOHandlerSocketOpenSSL::TIdSSLIOHandlerSocketOpenSSL(TIdIOHandler& transport)
     : state_(std::make_unique<State>()) {
     state_->transport = &transport;
-    state_->context = MakeClientContext();
 }
 
 TIdSSLIOHandlerSocketOpenSSL::~TIdSSLIOHandlerSocketOpenSSL() = default;
@@ -426,6 +424,11 @@ void TIdSSLIOHandlerSocketOpenSSL::StartTLS() {
     }
     state.FreeSession();
     ERR_clear_error();
+    // Made at the first handshake, so a handler that never meets https costs nothing, and
+    // the trust store is read as the environment is then.
+    if (!state.context) {
+        state.context = MakeClientContext();
+    }
     state.ssl = SSL_new(state.context.get());
     BIO* bio = state.ssl != nullptr ? BIO_new(TransportMethod()) : nullptr;
     if (bio == nullptr) {
