@@ -95,17 +95,24 @@ void WriteSettings(const std::string& osPath, const FtpServerFixture& ftp,
                                std::filesystem::copy_options::overwrite_existing);
 }
 
-class HeadlessCommandLineTest : public ::testing::Test {
+// An FTP server (dropping idle control connections after idleSeconds, 0: its default) with
+// the directory www, and a PHP site serving page.html.
+class ServersTest : public ::testing::Test {
 protected:
-    HeadlessCommandLineTest() : site(kRouter) {
+    ServersTest(int idleSeconds, const std::string& page) : ftp(idleSeconds), site(kRouter) {
         std::filesystem::create_directory(ftp.Home() + "www");
-        site.Root().Write("page.html", "<html><body>once</body></html>");
+        site.Root().Write("page.html", page);
     }
     std::string Uploaded() const { return ftp.Home() + "www/index.html"; }
 
     TempDir dir;
     FtpServerFixture ftp;
     PhpServerFixture site;
+};
+
+class HeadlessCommandLineTest : public ServersTest {
+protected:
+    HeadlessCommandLineTest() : ServersTest(0, "<html><body>once</body></html>") {}
 };
 
 TEST(HeadlessOptionsTest, HelpVersionAndUnknownOptions) {
@@ -273,17 +280,9 @@ TEST_F(HeadlessCommandLineTest, ASettingsFileSavedAsUtf8IsReportedClearly) {
 
 // Real servers drop idle control connections; this one after two seconds, with a 421. Every
 // upload below therefore finds its login's connection gone and logs in again first.
-class IdleServerEndToEndTest : public ::testing::Test {
+class IdleServerEndToEndTest : public ServersTest {
 protected:
-    IdleServerEndToEndTest() : ftp(2), site(kRouter) {
-        std::filesystem::create_directory(ftp.Home() + "www");
-        site.Root().Write("page.html", "<html><body>first</body></html>");
-    }
-    std::string Uploaded() const { return ftp.Home() + "www/index.html"; }
-
-    TempDir dir;
-    FtpServerFixture ftp;
-    PhpServerFixture site;
+    IdleServerEndToEndTest() : ServersTest(2, "<html><body>first</body></html>") {}
 };
 
 TEST_F(IdleServerEndToEndTest, TheDifferentialUpdateDeliversAPageThatChangedAfterTheDrop) {
