@@ -311,13 +311,14 @@ TEST_F(IdleServerEndToEndTest, TheDifferentialUpdateDeliversAPageThatChangedAfte
 }
 
 TEST_F(IdleServerEndToEndTest, TheTimedUpdateSetToTheNextMinuteDeliversThePage) {
-    // A time zone whose local clock reads hh:mm:50 now, so the next minute begins in ten
-    // seconds whatever the real time: seconds east of UTC.
+    // A time zone whose local clock reads hh:mm:45 now, so the next minute begins in fifteen
+    // seconds whatever the real time (start-up, login and the three-second delay fit well
+    // before it): seconds east of UTC.
     const std::time_t now = std::time(nullptr);
-    const int shift = static_cast<int>((50 - now % 60 + 60) % 60);
+    const int shift = static_cast<int>((45 - now % 60 + 60) % 60);
     char zone[32];
     std::snprintf(zone, sizeof zone, "TZ=VLM-00:00:%02d", shift);
-    const std::time_t nextMinute = now + shift + 10;
+    const std::time_t nextMinute = now + shift + 15;
     std::tm local{};
     ::gmtime_r(&nextMinute, &local);
     char timingtime[8];
