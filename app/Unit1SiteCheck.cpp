@@ -155,20 +155,19 @@ void TForm1::Timer6Timer() {
 }
 
 void TForm1::Button13Click() {
+    bool stored = false;
     // Nothing is fetched or written under a name that could leave the directory.
     if (!IsPlainFileName(webfile)) {
         ReportPageNameRefused();
-        Button1.SetEnabled(true);
-        Button6.SetEnabled(true);
-        Button7.SetEnabled(true);
-        Button4.SetEnabled(true);
-        EndSingleConversion(false);
-        return;
+    } else {
+        try {
+            StoreFetchedPage();
+            stored = true;
+        } catch (const std::exception&) {
+            ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
+        }
     }
-    try {
-        StoreFetchedPage();
-    } catch (const std::exception&) {
-        ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
+    if (!stored) {
         Button1.SetEnabled(true);
         Button6.SetEnabled(true);
         Button7.SetEnabled(true);
