@@ -4,14 +4,11 @@
 #include <iostream>
 #include <memory>
 
-#include "app/Forms.h"
 #include "app/HeadlessBrowserEngine.h"
+#include "app/ProgramStart.h"
 #include "app/Unit1.h"
-#include "platform/Clock.h"
-#include "platform/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessBackend.h"
-#include "platform/ui/TerminationSignals.h"
 #include "windows/ResultForm.h"
 
 namespace velomaris {
@@ -47,26 +44,19 @@ void PrintResultWindows(TApplication& app, std::ostream& out) {
 
 int main() {
     using namespace velomaris;
-    try {
-        RealClock clock;
-        THeadlessBackend backend(clock);
-        backend.SetMessagePolicy(PrintingMessagePolicy(std::cerr));
-        TApplication app(backend, clock);
-        // Before any other thread starts, so every thread leaves the signals to this one.
-        TTerminationSignals signals([&app] { app.Terminate(); });
-        app.SetTitle("Velomaris");
-        CreateForms(app);
+    TProgramStart start;
+    start.programName = "velomaris-headless";
+    start.makeBackend = [](Clock& clock) {
+        auto backend = std::make_unique<THeadlessBackend>(clock);
+        backend->SetMessagePolicy(PrintingMessagePolicy(std::cerr));
+        return backend;
+    };
+    start.prepare = [](TApplication& app, TUiBackend&) {
         // The page browser loads pages for the site check. The side browser keeps its blank
-        // engine: its page is only ever looked at in a window, which this program has none of,
-        // and loading it would reach out to the internet at every start (tests included).
+        // engine: its page is only ever looked at in a window, which this program has none
+        // of, and loading it would reach out to the internet at every start (tests included).
         app.Form<TForm1>().WebBrowser1.UseEngine(std::make_unique<THeadlessBrowserEngine>());
         PrintResultWindows(app, std::cerr);
-        app.Run();
-        return 0;
-    } catch (const Exception& e) {
-        std::cerr << "velomaris-headless: " << GbkToUtf8(e.Message()) << std::endl;
-    } catch (const std::exception& e) {
-        std::cerr << "velomaris-headless: " << e.what() << std::endl;
-    }
-    return 1;
+    };
+    return RunProgram(start);
 }
