@@ -83,7 +83,7 @@ TWindowLayout Form1Layout() {
     // Only a band of the side page shows: the browser is larger than the strip and offset
     // up and to the left inside it.
     b.In("sPanel1");
-    b.Control("WebBrowser2", {-35, -50, 992, 2000});
+    b.Control("WebBrowser2", {-35, -50, 992, 2000}).clipped = true;
     return b.Layout();
 }
 

@@ -58,6 +58,8 @@ struct TControlLayout {
     TPlace place;
     bool bold = false;
     bool wordWrap = false;  // a label whose text wraps inside its bounds
+    // Larger than its container on purpose: the container shows only a part of it.
+    bool clipped = false;
     std::optional<TRgb> textColor;
     std::optional<TRgb> background;
 };

@@ -150,6 +150,25 @@ TEST_F(MainWindowTrayTest, ACloseRequestHidesTheWindowAndEverythingKeepsRunning)
     EXPECT_TRUE(form->TrayIcon1.Registered());
 }
 
+// Without a notification area a hidden window could never come back: the close request
+// minimises it instead, and everything keeps running as with the tray.
+TEST_F(MainWindowTrayTest, WithoutASystemTrayACloseRequestMinimisesInsteadOfHiding) {
+    dynamic_cast<THeadlessBackend&>(harness.App().Backend()).SetSystemTrayAvailable(false);
+    StartUp();
+    int ticks = 0;
+    form->Timer2.OnTimer = [&] { ++ticks; };
+    form->Timer2.SetInterval(1000);
+    form->Timer2.SetEnabled(true);
+    EXPECT_FALSE(form->Close()) << "the request is refused";
+    EXPECT_TRUE(form->Visible());
+    EXPECT_TRUE(harness.App().Minimized());
+    harness.Advance(2000);
+    EXPECT_EQ(ticks, 2);
+    // The double-click path still brings it back when a tray appears later.
+    form->Perform(kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(harness.App().Minimized());
+}
+
 TEST_F(MainWindowTrayTest, ShowFromTheMenuNeitherRestoresNorBringsForward) {
     StartUp();
     form->Close();
