@@ -304,35 +304,15 @@ struct TQtBackend::Impl {
             auto it = containers.find(place.container);
             return it == containers.end() ? w.client : it->second;
         };
-        for (const TPanelLayout& panel : layout.panels) {
-            QWidget* parent = containerOf(panel.place);
-            QWidget* widget;
-            if (panel.kind == TPanelKind::pkGroupBox) {
-                widget = new QGroupBox(parent);
-            } else {
-                auto* frame = new QFrame(parent);
-                if (panel.kind == TPanelKind::pkLine) {
-                    frame->setFrameShape(QFrame::HLine);
-                    frame->setFrameShadow(QFrame::Sunken);
-                } else {
-                    frame->setFrameShape(QFrame::StyledPanel);
-                }
-                widget = frame;
-            }
-            widget->setObjectName(QString::fromStdString(panel.name));
-            const TRect& r = panel.place.bounds;
-            widget->setGeometry(r.left, r.top, r.width, r.height);
-            containers[panel.name] = widget;
-        }
-        for (const TControlLayout& entry : layout.controls) {
+        auto makeControl = [&](const TControlLayout& entry) {
             auto* control = dynamic_cast<TControl*>(form.FindComponent(entry.name));
             if (control == nullptr) {
-                continue;
+                return;
             }
             QWidget* parent = containerOf(entry.place);
             QWidget* widget = MakeWidget(*control, parent);
             if (widget == nullptr) {
-                continue;
+                return;
             }
             if (auto* tabs = dynamic_cast<QTabWidget*>(widget)) {
                 pageControls[entry.name] = tabs;
@@ -346,6 +326,10 @@ struct TQtBackend::Impl {
             }
             if (entry.background) {
                 style += RgbStyle("background-color", *entry.background);
+            }
+            if (entry.bold) {
+                // A style sheet would otherwise leave the edit part of a combo box regular.
+                style += QStringLiteral("font-weight: bold;");
             }
             if (!style.isEmpty()) {
                 widget->setStyleSheet(style);
@@ -368,6 +352,40 @@ struct TQtBackend::Impl {
             }
             if (control->Cursor() == TCursor::crHandPoint) {
                 widget->setCursor(Qt::PointingHandCursor);
+            }
+        };
+        // Page controls first, then the panels (which may sit on their pages), then the rest.
+        auto isPageControl = [&](const TControlLayout& entry) {
+            return dynamic_cast<TPageControl*>(form.FindComponent(entry.name)) != nullptr;
+        };
+        for (const TControlLayout& entry : layout.controls) {
+            if (isPageControl(entry)) {
+                makeControl(entry);
+            }
+        }
+        for (const TPanelLayout& panel : layout.panels) {
+            QWidget* parent = containerOf(panel.place);
+            QWidget* widget;
+            if (panel.kind == TPanelKind::pkGroupBox) {
+                widget = new QGroupBox(parent);
+            } else {
+                auto* frame = new QFrame(parent);
+                if (panel.kind == TPanelKind::pkLine) {
+                    // A thin rule; the style's sunken line is too faint on a light theme.
+                    frame->setStyleSheet(QStringLiteral("background-color: rgb(160, 180, 200);"));
+                } else {
+                    frame->setFrameShape(QFrame::StyledPanel);
+                }
+                widget = frame;
+            }
+            widget->setObjectName(QString::fromStdString(panel.name));
+            const TRect& r = panel.place.bounds;
+            widget->setGeometry(r.left, r.top, r.width, r.height);
+            containers[panel.name] = widget;
+        }
+        for (const TControlLayout& entry : layout.controls) {
+            if (!isPageControl(entry)) {
+                makeControl(entry);
             }
         }
         for (TComponent* component : form.Components()) {
