@@ -9,6 +9,7 @@ namespace {
 // The colour of the edit and combo boxes of the settings windows.
 constexpr TRgb kBoxBackground{234, 244, 251};
 constexpr TRgb kLimeGreen{0, 255, 0};
+constexpr TRgb kLinkBlue{0, 0, 255};
 
 // Builds a layout entry by entry, each placed in the current container.
 class LayoutBuilder {
@@ -118,12 +119,13 @@ TWindowLayout Form2Layout() {
 TWindowLayout Form3Layout() {
     LayoutBuilder b(TFrameKind::fkDialog, 444, 328);
     b.Control("sPageControl1", {0, 0, 444, 328});
-    b.In("sPageControl1", 0);
-    b.Note("sLabel1", {12, 12, 416, 250});
-    b.Control("sLabel4", {12, 270, 416, 20}).textColor = TRgb{0, 0, 255};
-    b.In("sPageControl1", 1);
-    b.Note("sLabel2", {12, 12, 416, 250});
-    b.Control("sLabel3", {12, 270, 416, 20}).textColor = TRgb{0, 0, 255};
+    // Each tab: its text, and under it the link to the author's site.
+    const char* const tabs[][2] = {{"sLabel1", "sLabel4"}, {"sLabel2", "sLabel3"}};
+    for (int page = 0; page < 2; ++page) {
+        b.In("sPageControl1", page);
+        b.Note(tabs[page][0], {12, 12, 416, 250});
+        b.Control(tabs[page][1], {12, 270, 416, 20}).textColor = kLinkBlue;
+    }
     return b.Layout();
 }
 
@@ -163,8 +165,8 @@ TWindowLayout ResultFormLayout() {
     b.Control("sLabel1", {8, 10, 482, 18});
     b.Control("sLabel3", {8, 34, 482, 18});
     b.In("sGroupBox2");
-    b.Control("sLabel2", {8, 10, 482, 18}).textColor = TRgb{0, 0, 255};
-    b.Control("sLabel4", {8, 34, 482, 18}).textColor = TRgb{0, 0, 255};
+    b.Control("sLabel2", {8, 10, 482, 18}).textColor = kLinkBlue;
+    b.Control("sLabel4", {8, 34, 482, 18}).textColor = kLinkBlue;
     b.In("sGroupBox3");
     b.Control("sLabel5", {8, 9, 482, 18});
     b.In("");

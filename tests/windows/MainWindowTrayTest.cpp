@@ -41,6 +41,13 @@ protected:
         harness.App().Deliver([this] { form->Show(); });
         harness.ClearMessages();
     }
+    // A running mode is its timers: the period of the differential update, ticking every
+    // second, stands for it.
+    void RunAMode(int& ticks) {
+        form->Timer2.OnTimer = [&ticks] { ++ticks; };
+        form->Timer2.SetInterval(1000);
+        form->Timer2.SetEnabled(true);
+    }
     // What the tray icon's window sees; nothing else must change for ignored messages.
     struct Observed {
         bool visible;
@@ -136,11 +143,8 @@ TEST_F(MainWindowTrayTest, WithoutATemplateThereIsNoIconToBringTheWindowBack) {
 
 TEST_F(MainWindowTrayTest, ACloseRequestHidesTheWindowAndEverythingKeepsRunning) {
     StartUp();
-    // A running mode is its timers: the period of the differential update stands for it.
     int ticks = 0;
-    form->Timer2.OnTimer = [&] { ++ticks; };
-    form->Timer2.SetInterval(1000);
-    form->Timer2.SetEnabled(true);
+    RunAMode(ticks);
     EXPECT_FALSE(form->Close()) << "the request is refused";
     EXPECT_FALSE(form->Visible());
     harness.Advance(3000);
@@ -156,9 +160,7 @@ TEST_F(MainWindowTrayTest, WithoutASystemTrayACloseRequestMinimisesInsteadOfHidi
     dynamic_cast<THeadlessBackend&>(harness.App().Backend()).SetSystemTrayAvailable(false);
     StartUp();
     int ticks = 0;
-    form->Timer2.OnTimer = [&] { ++ticks; };
-    form->Timer2.SetInterval(1000);
-    form->Timer2.SetEnabled(true);
+    RunAMode(ticks);
     EXPECT_FALSE(form->Close()) << "the request is refused";
     EXPECT_TRUE(form->Visible());
     EXPECT_TRUE(harness.App().Minimized());

@@ -581,11 +581,10 @@ struct TQtBackend::Impl {
                         for (const std::string& item : model->Items()) {
                             combo->addItem(ToQt(item));
                         }
-                        combo->setCurrentIndex(model->ItemIndex());
-                        combo->setEditText(ToQt(model->Text()));
                     }
                 }
-                break;
+                // A new list drops the selection: shown as the selection is shown.
+                [[fallthrough]];
             case TChange::chItemIndex:
                 if (auto* model = dynamic_cast<TComboBox*>(&control)) {
                     if (auto* combo = dynamic_cast<QComboBox*>(widget)) {
