@@ -62,13 +62,13 @@ int RunProgram(const TProgramStart& start) {
             start.prepare(app, *backend);
         }
         app.Run();
-        return 0;
+        return start.exitStatus ? start.exitStatus() : 0;
     } catch (const Exception& e) {
         std::cerr << start.programName << ": " << GbkToUtf8(e.Message()) << std::endl;
     } catch (const std::exception& e) {
         std::cerr << start.programName << ": " << e.what() << std::endl;
     }
-    return 1;
+    return start.failureStatus;
 }
 
 }  // namespace velomaris

@@ -19,10 +19,15 @@ struct TProgramStart {
     std::function<std::unique_ptr<TUiBackend>(Clock& clock)> makeBackend;
     // Runs after the windows exist and before the main window is shown.
     std::function<void(TApplication& app, TUiBackend& backend)> prepare;
+    // The exit status once the loop has ended; without it, 0.
+    std::function<int()> exitStatus;
+    // The exit status when start-up fails.
+    int failureStatus = 1;
 };
 
-// Runs the program to its end: 0 when the loop ended (tray exit, SIGINT, SIGTERM), 1 when
-// start-up failed (the message is written to stderr).
+// Runs the program to its end and returns its exit status: exitStatus() (or 0) when the loop
+// ended (tray exit, SIGINT, SIGTERM), failureStatus when start-up failed (the message is
+// written to stderr).
 int RunProgram(const TProgramStart& start);
 
 }  // namespace velomaris

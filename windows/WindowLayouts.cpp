@@ -89,8 +89,11 @@ TWindowLayout Form1Layout() {
 }
 
 TWindowLayout Form2Layout() {
-    LayoutBuilder b(TFrameKind::fkDialog, 360, 242);
-    b.Control("sPageControl1", {0, 0, 360, 242});
+    // The FTP tab also holds the secure-transport settings (passive mode, FTPS, certificate
+    // fingerprint): the window is 58 px taller than the 242 px it has without them, so nothing
+    // on the tab is cut off. Both tabs share the height.
+    LayoutBuilder b(TFrameKind::fkDialog, 360, 300);
+    b.Control("sPageControl1", {0, 0, 360, 300});
     const char* const ftpRows[][2] = {
         {"sLabel1", "sEdit1"}, {"sLabel2", "sEdit2"}, {"sLabel3", "sEdit3"}, {"sLabel4", "sEdit4"}};
     b.In("sPageControl1", 0);
@@ -100,9 +103,13 @@ TWindowLayout Form2Layout() {
         b.Box(edit, {112, y, 230, 24});
         y += 30;
     }
-    b.Note("sLabel5", {10, 132, 336, 42});
-    b.Control("sBitBtn1", {166, 180, 84, 28});
-    b.Control("sBitBtn2", {258, 180, 84, 28});
+    b.Control("sCheckBox1", {10, 130, 166, 22});
+    b.Control("sCheckBox2", {180, 130, 166, 22});
+    b.Control("sLabel11", {10, 161, 100, 18});
+    b.Box("sEdit7", {112, 158, 230, 24});
+    b.Note("sLabel5", {10, 188, 336, 42});
+    b.Control("sBitBtn1", {166, 236, 84, 28});
+    b.Control("sBitBtn2", {258, 236, 84, 28});
     b.In("sPageControl1", 1);
     b.Control("sLabel6", {10, 13, 122, 18});
     b.Box("sEdit5", {134, 10, 208, 24});
@@ -111,8 +118,8 @@ TWindowLayout Form2Layout() {
     b.Note("sLabel8", {10, 70, 336, 70});
     b.Control("sLabel9", {10, 142, 336, 16});
     b.Control("sLabel10", {10, 160, 336, 16});
-    b.Control("sBitBtn3", {166, 180, 84, 28});
-    b.Control("sBitBtn4", {258, 180, 84, 28});
+    b.Control("sBitBtn3", {166, 236, 84, 28});
+    b.Control("sBitBtn4", {258, 236, 84, 28});
     return b.Layout();
 }
 

@@ -15,11 +15,13 @@
 #include "platform/Text.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "tests/engine/HeadlessProgramCopy.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/PhpServerFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TextCount.h"
 
 namespace velomaris {
 namespace {
@@ -55,14 +57,6 @@ std::int64_t ModifiedNs(const std::string& path) {
         return -1;
     }
     return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 // Runs velomaris-set-ftp-password on the file with the password (UTF-8) on its standard
@@ -105,14 +99,10 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     PhpServerFixture site(kRouter);
     ReplaceFile(site.Root(), "page.html", kFirstPage);
     const std::string requests = site.Root().File("requests.log");
-    auto requestCount = [&requests] { return Count(ReadBytes(requests), "\n"); };
+    auto requestCount = [&requests] { return CountOccurrences(ReadBytes(requests), "\n"); };
 
     TempDir dir;
-    const std::string beside = std::filesystem::path(VELOMARIS_HEADLESS_PATH).parent_path();
-    std::filesystem::copy_file(VELOMARIS_HEADLESS_PATH, dir.File("velomaris-headless"));
-    for (const char* name : {"checkweb.html", "checkweb2.html"}) {
-        std::filesystem::copy_file(beside + "/" + name, dir.File(name));
-    }
+    CopyHeadlessProgram(dir);
     const TProfileFile settings(dir.File("setfile.ini"));
     const std::string ftpSection = Utf8ToGbk("FTP参数");
     settings.WriteString(ftpSection, "ftpaddr", "127.0.0.1:" + std::to_string(ftp.Port()));
@@ -133,7 +123,9 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     // address of the uploaded page.
     const std::string pageAddress =
         "http://127.0.0.1:" + std::to_string(site.Port()) + "/index.html";
-    auto uploads = [&program, &pageAddress] { return Count(program.Output(), pageAddress); };
+    auto uploads = [&program, &pageAddress] {
+        return CountOccurrences(program.Output(), pageAddress);
+    };
 
     // Login, three seconds, one second, the check's five seconds: the first cycle uploads.
     ASSERT_TRUE(program.WaitUntil([&] { return uploads() >= 1; }, 25s)) << program.Output();
