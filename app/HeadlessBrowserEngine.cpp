@@ -173,7 +173,7 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
         std::string body;
         try {
             http.GetToStream(address, stream);
-            body = stream.Bytes();
+            body = stream.TakeBytes();
         } catch (const EIdHTTPProtocolException& e) {
             // A 2xx page that also names a "Location" is still a page to a browser.
             if (e.ReplyCode() / 100 != 2) {

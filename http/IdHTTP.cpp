@@ -1,5 +1,6 @@
 #include "http/IdHTTP.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/Text.h"
@@ -19,6 +20,9 @@ public:
     void SetSize(std::int64_t size) override { target_.SetSize(size); }
     std::int64_t Position() const override { return target_.Position(); }
     void SetPosition(std::int64_t position) override { target_.SetPosition(position); }
+    void Reserve(std::int64_t capacity) override {
+        target_.Reserve(std::min(capacity, start_ + limit_));
+    }
     std::int64_t Read(void* buffer, std::int64_t count) override {
         return target_.Read(buffer, count);
     }
@@ -418,6 +422,8 @@ void TIdCustomHTTP::ReadBody() {
             throw EIdHTTPResponseTooLarge("The response body is larger than " +
                                           std::to_string(MaxBodyBytes) + " bytes");
         }
+        // The whole announced body at once (the connection alone caps its room).
+        body.Reserve(body.Position() + length);
         try {
             ReadIntoStream(body, length, false);
         } catch (const EIdConnClosedGracefully&) {

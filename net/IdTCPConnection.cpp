@@ -221,9 +221,9 @@ void TIdTCPConnection::ReadIntoStream(TStream& stream, std::int64_t count, bool 
         count = static_cast<std::int32_t>(ntohl(networkCount));
     }
     if (count >= 0) {
-        const std::int64_t position = stream.Position();
-        stream.SetSize(position + std::min(count, kMaxStreamPresize));
-        stream.SetPosition(position);
+        // Room set aside, not bytes written: nothing is zero-filled ahead of the data, and a
+        // hostile count cannot make it take more than kMaxStreamPresize.
+        stream.Reserve(stream.Position() + std::min(count, kMaxStreamPresize));
     }
     std::int64_t remaining = untilClosed ? INT32_MAX : count;
     WorkBegin(

@@ -27,8 +27,9 @@ class TIdTCPConnection : public TIdComponent {
 public:
     static constexpr std::int32_t kDefaultMaxLineLength = 16384;
     static constexpr std::int32_t kDefaultBufferSize = 32768;
-    // ReadIntoStream with a count never sizes the stream further than this ahead of the bytes
-    // that have arrived, so an announced length cannot make the process allocate gigabytes.
+    // ReadIntoStream with a count never reserves room in the stream further than this ahead of
+    // the bytes that have arrived, so an announced length cannot make the process allocate
+    // gigabytes.
     static constexpr std::int64_t kMaxStreamPresize = 16 * 1024 * 1024;
 
     TIdTCPConnection();
