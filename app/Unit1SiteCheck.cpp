@@ -22,15 +22,16 @@ std::string TForm1::SiteAddress() const {
     return SiteAddressOf(webmain);
 }
 
-std::string TForm1::FetchPage() {
-    TMemoryStream page;
-    IdHTTP1.GetToStream(webmain, page);
-    return page.Bytes();
+void TForm1::FetchPageToFile(const std::string& gbkPath) {
+    // The body goes straight to disk as it arrives; the file takes its place only once the
+    // whole body is there, so a failed fetch leaves the previous file as it was.
+    TReplacingFileStream file(gbkPath);
+    IdHTTP1.GetToStream(webmain, file);
+    file.Commit();
 }
 
 void TForm1::StoreFetchedPage() {
-    // Written whole or not at all: a failed write leaves the previous page in place.
-    ReplaceFileAtomically(LocalPageFile(), FetchPage());
+    FetchPageToFile(LocalPageFile());
     localPageNotUploaded_ = true;
 }
 
