@@ -1,5 +1,7 @@
 // The site check and the single-page conversion, with the page file names and addresses that
 // every conversion uses.
+#include <utility>
+
 #include "app/Unit1.h"
 #include "app/WorkflowAddresses.h"
 #include "app/WorkflowMessages.h"
@@ -80,7 +82,7 @@ void TForm1::Button11Click() {
         Label7.SetCaption(kSiteOpenFailed);
         return;
     }
-    Memo7.SetText(html);
+    Memo7.SetText(std::move(html));
     const std::string& shown = Memo7.Text();
     // Only the browser's own error pages, byte for byte, count as failure.
     if (shown == Memo5.Text() || shown == Memo6.Text()) {
