@@ -4,6 +4,7 @@
 #include "platform/ui/Application.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "windows/SecureFtpSettings.h"
 #include "windows/SetFileSections.h"
 #include "windows/Unit2.h"
 #include "windows/Unit3.h"
@@ -89,6 +90,7 @@ TForm1::TForm1(TApplication& app)
     // differential cycle retries) like any other.
     IdFTP1.SetReadTimeout(kNetworkSilenceLimitMs);
     IdHTTP1.SetReadTimeout(kNetworkSilenceLimitMs);
+    IdHTTP1.SetIOHandler(&IdSSLIOHandlerSocket1);
 
     // The hidden fields, buffers and step triggers lie outside the visible client area.
     for (TControl* hidden : std::initializer_list<TControl*>{
@@ -214,6 +216,10 @@ void TForm1::ReadSettings() {
     Edit2.SetText(ftpuser);
     Edit3.SetText(password);
     Edit4.SetText(ftpdir);
+    const TSecureFtpSettings secure = ReadSecureFtpSettings(profile);
+    ftppasv = secure.passive;
+    ftptls = secure.tls;
+    ftpcert = secure.certificatePin;
     timingtime = profile.ReadString(kSectionStartup, "timingtime", "00-00");
     webmain = profile.ReadString(kSectionWeb, "webmain", kDefaultWebMain);
     webfile = profile.ReadString(kSectionWeb, "webfile", "index");

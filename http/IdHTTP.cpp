@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "net/IdSSLOpenSSL.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -201,9 +202,7 @@ void TIdCustomHTTP::ConnectAndSend() {
         SetHost(host);
         SetPort(port);
     }
-    if (SameTextAscii(currentAddress_.Protocol, "https")) {
-        throw EIdIOHandlerPropInvalid();
-    }
+    SelectTransport(SameTextAscii(currentAddress_.Protocol, "https"));
     request.ConnectionKind = TIdHTTPConnectionType::ctNormal;
     if (ProtocolVersion == TIdHTTPProtocolVersion::pv1_0 && request.Connection.empty()) {
         request.Connection = "keep-alive";
@@ -224,6 +223,23 @@ void TIdCustomHTTP::ConnectAndSend() {
         request.SourceStream != nullptr) {
         WriteFromStream(*request.SourceStream, true, false, 0);
     }
+}
+
+void TIdCustomHTTP::SelectTransport(bool secure) {
+    auto* tls = dynamic_cast<TIdSSLIOHandlerSocketOpenSSL*>(IOHandler());
+    if (tls == nullptr) {
+        if (secure) {
+            throw EIdIOHandlerPropInvalid();
+        }
+        return;
+    }
+    // The same host and port may be asked for over the other scheme (an http page that
+    // redirects to https on a non-default port): a connection never changes its scheme.
+    if (tls->PassThrough() == secure && IsConnected()) {
+        CloseConnection();
+    }
+    tls->SetPassThrough(!secure);
+    tls->SetHandshakeTimeout(ReadTimeout());
 }
 
 void TIdCustomHTTP::WriteRequest() {
@@ -507,7 +523,8 @@ void TIdCustomHTTP::StoreResponseCookies() {
 }
 
 std::string TIdCustomHTTP::CookieValueFor(const TIdURI& address) {
-    return cookies_.CookieValueFor(address.Host, address.Path);
+    return cookies_.CookieValueFor(address.Host, address.Path,
+                                   SameTextAscii(address.Protocol, "https"));
 }
 
 bool TIdCustomHTTP::HandleServerChallenge() {

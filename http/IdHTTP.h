@@ -32,7 +32,8 @@ private:
     std::string errorBody_;
 };
 
-// No secure transport is installed, so an https URL cannot be fetched.
+// An https URL on a client without the secure transport (TIdSSLIOHandlerSocketOpenSSL) as
+// its IO handler.
 class EIdIOHandlerPropInvalid : public EIdException {
 public:
     EIdIOHandlerPropInvalid() : EIdException("IOHandler value is not valid") {}
@@ -173,6 +174,9 @@ private:
 
     void PrepareRequest();
     void ConnectAndSend();
+    // With the secure transport as IO handler: TLS for https, none for http. Without it, an
+    // https URL raises EIdIOHandlerPropInvalid.
+    void SelectTransport(bool secure);
     void WriteRequest();
     void ReadResponseHead();
     void ReadHeaderBlock(std::size_t& headBytes, int& headLines);
