@@ -49,6 +49,13 @@ protected:
         ::unlink(RemotePage().c_str());
         return uploaded;
     }
+    // One cycle with the stored page file and the served page given; whether it uploaded.
+    bool CycleUploads(const std::string& stored, const std::string& served) {
+        dir.Write("index.html", stored);
+        http.SetPage(kPagePath, served);
+        RunCycle();
+        return UploadedSinceLastLook();
+    }
 };
 
 TEST_F(WorkflowDifferentialTest, TheFirstCycleStoresTheNormalisedPageUploadsItAndReports) {
@@ -96,10 +103,7 @@ TEST_F(WorkflowDifferentialTest, OnlyAChangedTextIsUploadedAndLineBreakStyleIsNo
     StartMode();
     BrowserShows(kRealPageHtml);
     for (const Row& row : rows) {
-        dir.Write("index.html", row.stored);
-        http.SetPage(kPagePath, row.served);
-        RunCycle();
-        EXPECT_EQ(UploadedSinceLastLook(), row.uploaded) << row.what;
+        EXPECT_EQ(CycleUploads(row.stored, row.served), row.uploaded) << row.what;
         EXPECT_EQ(harness.App().Form<TForm5>().Visible(), row.uploaded) << row.what;
         harness.App().Form<TForm5>().Hide();
         EXPECT_TRUE(form->Timer2.Enabled()) << row.what;
@@ -132,10 +136,7 @@ TEST_F(WorkflowDifferentialTest, LargePagesCompareAcrossBlocksAsTheirText) {
     StartMode();
     BrowserShows(kRealPageHtml);
     for (const Row& row : rows) {
-        dir.Write("index.html", row.stored);
-        http.SetPage(kPagePath, row.served);
-        RunCycle();
-        EXPECT_EQ(UploadedSinceLastLook(), row.uploaded) << row.what;
+        EXPECT_EQ(CycleUploads(row.stored, row.served), row.uploaded) << row.what;
         harness.App().Form<TForm5>().Hide();
         const std::string expected = row.uploaded ? AdjustLineBreaks(row.served) : row.stored;
         EXPECT_TRUE(ReadIfExists(LocalPage()) == expected) << row.what;
