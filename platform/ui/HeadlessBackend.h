@@ -30,6 +30,11 @@ public:
     void Wake() override;
     void ShowModalMessage(TApplication& app, const TMessageBoxRecord& box) override;
 
+    // Whether the desktop this backend stands in for has a notification area (it has, unless
+    // a test says otherwise).
+    bool SystemTrayAvailable() const override { return trayAvailable_; }
+    void SetSystemTrayAvailable(bool available) { trayAvailable_ = available; }
+
 private:
     // Sleeps until Wake or until the time has passed (ms; negative: no limit).
     void Sleep(std::int64_t timeoutMs);
@@ -40,6 +45,7 @@ private:
     // (a futex), so a timer tick costs one wake-up and no lock hand-off, and a Wake that finds
     // the word already set costs no system call.
     std::atomic<std::uint32_t> woken_{0};
+    bool trayAvailable_ = true;
 };
 
 // A policy that writes every box to the stream in UTF-8 and closes it at once:
