@@ -6,6 +6,7 @@
 #include "app/BrowserDocument.h"
 #include "app/CancellableIOHandler.h"
 #include "http/IdHTTP.h"
+#include "net/IdWait.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -140,6 +141,10 @@ std::string THeadlessBrowserEngine::Load(const Job& job) const {
         return kErrorResponsePage;
     } catch (const EIdHTTPInvalidChunkSize&) {
         return kErrorResponsePage;
+    } catch (const EIdHTTPInvalidContentLength&) {
+        return kErrorResponsePage;  // a malformed response
+    } catch (const EIdHTTPContentEncodingError&) {
+        return kErrorResponsePage;  // a body that cannot be shown
     } catch (const EIdReadLnMaxLineLengthExceeded&) {
         return kErrorResponsePage;  // whatever answered, it was not an HTTP server's response
     } catch (const std::exception&) {
@@ -154,6 +159,7 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
     if (SameTextAscii(Trim(address), "about:blank")) {
         return kBlankPage;
     }
+    const TIdOperationDeadline deadline(options_.navigationTimeoutMs);
     TCancellableIOHandler handler(job.cancel, options_.connectTimeoutMs);
     TIdHTTP http;
     http.SetIOHandler(&handler);

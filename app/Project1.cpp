@@ -7,6 +7,7 @@
 #include "app/Forms.h"
 #include "app/HeadlessBrowserEngine.h"
 #include "app/Unit1.h"
+#include "net/IdWait.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "platform/ui/Application.h"
@@ -53,7 +54,11 @@ int main() {
         backend.SetMessagePolicy(PrintingMessagePolicy(std::cerr));
         TApplication app(backend, clock);
         // Before any other thread starts, so every thread leaves the signals to this one.
-        TTerminationSignals signals([&app] { app.Terminate(); });
+        // The request also ends a network wait under way, so no state delays the end.
+        TTerminationSignals signals([&app] {
+            RequestTermination();
+            app.Terminate();
+        });
         app.SetTitle("Velomaris");
         CreateForms(app);
         // The page browser loads pages for the site check. The side browser keeps its blank
