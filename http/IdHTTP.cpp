@@ -533,7 +533,9 @@ void TIdCustomHTTP::ReadFramedBody(TStream& body) {
         } catch (const EIdConnClosedGracefully&) {
             // Reported below with the count of what did arrive.
         }
-        const std::int64_t received = body.Position() - start;
+        // Bytes that arrived after the last whole block still wait in the input buffer.
+        const std::int64_t received =
+            body.Position() - start + static_cast<std::int64_t>(PendingInput().Size());
         if (received < length) {
             throw EIdHTTPBodyTruncated("The connection closed after " + std::to_string(received) +
                                        " of " + std::to_string(length) + " announced body bytes");
@@ -552,10 +554,12 @@ void TIdCustomHTTP::ReadChunkedBody(TStream& body) {
     ReportStatus(TIdStatus::hsStatusText, "Chunk Started");
     const std::int64_t start = body.Position();
     std::int64_t announced = 0;
-    auto truncated = [&] {
+    // unreadData: bytes of a chunk that arrived but still wait in the input buffer.
+    auto truncated = [&](std::size_t unreadData) {
         return EIdHTTPBodyTruncated(
-            "The connection closed after " + std::to_string(body.Position() - start) + " of " +
-            std::to_string(announced) + " announced body bytes, before the last chunk");
+            "The connection closed after " +
+            std::to_string(body.Position() - start + static_cast<std::int64_t>(unreadData)) +
+            " of " + std::to_string(announced) + " announced body bytes, before the last chunk");
     };
     try {
         for (;;) {
@@ -564,7 +568,7 @@ void TIdCustomHTTP::ReadChunkedBody(TStream& body) {
                 // A size line cut off by the close (its bytes still unterminated) is no last
                 // chunk.
                 if (!IsConnected() && !PendingInput().Empty()) {
-                    throw truncated();
+                    throw truncated(0);
                 }
                 break;
             }
@@ -572,15 +576,15 @@ void TIdCustomHTTP::ReadChunkedBody(TStream& body) {
             try {
                 ReadIntoStream(body, size, false);
             } catch (const EIdConnClosedGracefully&) {
-                throw truncated();
+                throw truncated(PendingInput().Size());
             }
             if (body.Position() - start < announced) {
-                throw truncated();
+                throw truncated(PendingInput().Size());
             }
             ReadLine();
         }
     } catch (const EIdConnClosedGracefully&) {
-        throw truncated();
+        throw truncated(0);
     }
     SkipTrailers();
 }

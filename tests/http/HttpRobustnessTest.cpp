@@ -10,6 +10,7 @@
 #include "http/IdHTTP.h"
 #include "net/IdWait.h"
 #include "tests/http/HttpClientTestSupport.h"
+#include "tests/support/PhpServerFixture.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/Trickle.h"
 
@@ -375,6 +376,48 @@ TEST(HttpPortTest, APortOutsideTheRangeIsRefusedBeforeConnecting) {
         TIdHTTP http;
         ExpectFetchError<EIdInvalidPort>(http, url);
     }
+}
+
+// The same against PHP's built-in server, which really does send what a script declares.
+TEST(HttpRealServerRobustnessTest, PhpPagesThatAreCutShortOrCompressed) {
+    PhpServerFixture php(R"PHP(<?php
+$page = '<html><body>' . str_repeat('dynamic ', 500) . '</body></html>';
+switch (parse_url($_SERVER['REQUEST_URI'], PHP_URL_PATH)) {
+case '/cut':
+    header('Content-Length: 5000');
+    echo substr($page, 0, 100);
+    break;
+case '/gzip':
+    header('Content-Encoding: gzip');
+    echo gzencode($page);
+    break;
+case '/deflate':
+    header('Content-Encoding: deflate');
+    echo gzcompress($page);
+    break;
+case '/brotli':
+    header('Content-Encoding: br');
+    echo $page;
+    break;
+default:
+    echo $page;
+}
+)PHP");
+    const std::string page = "<html><body>" + [] {
+        std::string text;
+        for (int i = 0; i < 500; ++i) {
+            text += "dynamic ";
+        }
+        return text;
+    }() + "</body></html>";
+    TIdHTTP http;
+    EXPECT_EQ(Get(http, php.Url("/plain")), page);
+    EXPECT_EQ(Get(http, php.Url("/gzip")), page);
+    EXPECT_EQ(Get(http, php.Url("/deflate")), page);
+    EXPECT_EQ(ExpectFetchError<EIdHTTPBodyTruncated>(http, php.Url("/cut")),
+              "The connection closed after 100 of 5000 announced body bytes");
+    EXPECT_EQ(ExpectFetchError<EIdHTTPContentEncodingError>(http, php.Url("/brotli")),
+              "The response's content coding \"br\" is not supported");
 }
 
 }  // namespace
