@@ -124,33 +124,17 @@ TEST(OperationDeadlineTest, ALoginThatTricklesEndsAtItsBound) {
     }
 }
 
-class UploadDeadlineFixture : public ::testing::Test {
+class UploadDeadlineFixture : public LoggedInFtpTest {
 protected:
-    UploadDeadlineFixture() {
-        peer.Accept().Send("220 ready\r\n");
-        ScriptLogin(peer);
-    }
     void LogIn() {
-        peer.Start();
-        ftp.Aim(peer);
-        ftp.ConnectAndLogin(true, -1);
+        LoggedInFtpTest::LogIn();
         ftp.UploadTimeout = 300;
     }
-    ScriptedPeer peer;
-    RecordingFtp ftp;
 };
 
 TEST_F(UploadDeadlineFixture, AFinalReplyThatNeverComesEndsAtTheBound) {
-    auto port = std::make_shared<int>(0);
-    peer.ExpectLineMatching(R"(PORT 127,0,0,1,\d+,\d+)")
-        .Do([port](ScriptedPeer& p) { *port = PortOfPortLine(p.LastLine()); })
-        .Send("200 ok\r\n")
-        .ExpectLine("STOR a.html")
-        .Send("150 ok\r\n")
-        .ConnectBack([port](const std::string&) { return *port; })
-        .ReadToEof()
-        .Use(0)
-        .Stall(2s);
+    ScriptDataConnectionOpened(peer, "STOR a.html");
+    peer.ReadToEof().Use(0).Stall(2s);
     LogIn();
     TMemoryStream page("<html>x</html>");
     const auto start = Clock::now();
@@ -160,14 +144,8 @@ TEST_F(UploadDeadlineFixture, AFinalReplyThatNeverComesEndsAtTheBound) {
 }
 
 TEST_F(UploadDeadlineFixture, AServerThatStopsReadingTheFileEndsAtTheBound) {
-    auto port = std::make_shared<int>(0);
-    peer.ExpectLineMatching(R"(PORT 127,0,0,1,\d+,\d+)")
-        .Do([port](ScriptedPeer& p) { *port = PortOfPortLine(p.LastLine()); })
-        .Send("200 ok\r\n")
-        .ExpectLine("STOR a.html")
-        .Send("150 ok\r\n")
-        .ConnectBack([port](const std::string&) { return *port; })
-        .Stall(2s);
+    ScriptDataConnectionOpened(peer, "STOR a.html");
+    peer.Stall(2s);
     LogIn();
     // Far more than the socket buffers of both ends hold.
     TMemoryStream page(PatternBytes(64 * 1024 * 1024));
