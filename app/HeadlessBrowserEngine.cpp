@@ -6,6 +6,7 @@
 #include "app/BrowserDocument.h"
 #include "app/CancellableIOHandler.h"
 #include "http/IdHTTP.h"
+#include "net/IdSSLOpenSSL.h"
 #include "net/IdWait.h"
 #include "platform/Text.h"
 
@@ -161,8 +162,10 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
     }
     const TIdOperationDeadline deadline(options_.navigationTimeoutMs);
     TCancellableIOHandler handler(job.cancel, options_.connectTimeoutMs);
+    // TLS for https addresses runs over the cancellable socket, so its waits end as early.
+    TIdSSLIOHandlerSocketOpenSSL secure(handler);
     TIdHTTP http;
-    http.SetIOHandler(&handler);
+    http.SetIOHandler(&secure);
     http.SetReadTimeout(options_.readTimeoutMs);
     // Each redirect is followed here rather than by the client, so that its "Location" is
     // resolved against the address that gave it (RFC 9110 section 10.2.2). Only a 3xx with a

@@ -1,4 +1,4 @@
-// The browser engine of velomaris-headless: it loads a page over HTTP on a worker thread,
+// The browser engine of velomaris-headless: it loads a page over HTTP or HTTPS on a worker thread,
 // following redirects as a browser does, and shows its own error page when the site cannot be
 // reached or does not answer with an HTML document. It renders nothing; the page HTML it
 // gives is the document as received, from its root element on (see app/BrowserDocument.h).
@@ -7,7 +7,8 @@
 // - the page itself, when the final response is a 2xx HTML document;
 // - the "cannot be reached" page (the text of checkweb.html) when the name is not found, the
 //   connection is refused, reset or dropped, a connect or a read waits longer than its limit,
-//   or the address cannot be loaded at all (https, another scheme, a malformed address);
+//   an https site's certificate is not accepted or its TLS handshake fails, or the address
+//   cannot be loaded at all (another scheme, a malformed address);
 // - the "cannot be displayed" page (the text of checkweb2.html) when the server answers with
 //   an HTTP error (4xx, 5xx, a 3xx without a "Location", 304), with a malformed response, with
 //   too many redirects, or with something that is not an HTML document.

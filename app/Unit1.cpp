@@ -5,6 +5,7 @@
 #include "platform/ui/Application.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "windows/SecureFtpSettings.h"
 #include "windows/SetFileSections.h"
 #include "windows/Unit2.h"
 #include "windows/Unit3.h"
@@ -96,6 +97,7 @@ TForm1::TForm1(TApplication& app)
     IdFTP1.LoginTimeout = limits::kLoginDeadlineMs;
     IdFTP1.UploadTimeout = limits::kUploadBaseDeadlineMs;
     IdFTP1.UploadMinBytesPerSecond = limits::kUploadMinBytesPerSecond;
+    IdHTTP1.SetIOHandler(&IdSSLIOHandlerSocket1);
 
     // The hidden fields, buffers and step triggers lie outside the visible client area.
     for (TControl* hidden : std::initializer_list<TControl*>{
@@ -221,6 +223,10 @@ void TForm1::ReadSettings() {
     Edit2.SetText(ftpuser);
     Edit3.SetText(password);
     Edit4.SetText(ftpdir);
+    const TSecureFtpSettings secure = ReadSecureFtpSettings(profile);
+    ftppasv = secure.passive;
+    ftptls = secure.tls;
+    ftpcert = secure.certificatePin;
     timingtime = profile.ReadString(kSectionStartup, "timingtime", "00-00");
     webmain = profile.ReadString(kSectionWeb, "webmain", kDefaultWebMain);
     webfile = profile.ReadString(kSectionWeb, "webfile", "index");

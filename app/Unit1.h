@@ -8,6 +8,7 @@
 
 #include "http/IdHTTP.h"
 #include "net/IdFTP.h"
+#include "net/IdSSLOpenSSL.h"
 #include "platform/browser/WebBrowser.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -119,13 +120,20 @@ public:
 
     TTrayIcon TrayIcon1;
 
-    TIdFTP IdFTP1;    // one control connection for every upload
+    TIdFTP IdFTP1;  // one control connection for every upload
+    // TLS for https pages; declared before IdHTTP1, which uses it until its own end.
+    TIdSSLIOHandlerSocketOpenSSL IdSSLIOHandlerSocket1;
     TIdHTTP IdHTTP1;  // every page fetch
 
     // The settings held in memory; the workflows use only these.
     std::string ftpaddr;
     std::string ftpuser;
     std::string ftpdir;
+    // Passive mode, explicit TLS and the pinned certificate of the FTP server (off and empty
+    // when setfile.ini does not set them).
+    bool ftppasv = false;
+    bool ftptls = false;
+    std::string ftpcert;
     std::string webmain;
     std::string webfile;
     std::string timingtime;

@@ -16,6 +16,9 @@ void TForm1::LoginToFtp() {
     IdFTP1.SetPort(endpoint.port);
     IdFTP1.SetUsername(Edit2.Text());
     IdFTP1.SetPassword(Edit3.Text());
+    IdFTP1.SetPassive(ftppasv);
+    IdFTP1.SetUseTLS(ftptls);
+    IdFTP1.SetCertificatePin(ftpcert);
     IdFTP1.ConnectAndLogin(true, -1);
     IdFTP1.ChangeDirectory(Trim(Edit4.Text()));
 }

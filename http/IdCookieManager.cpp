@@ -227,9 +227,10 @@ void TIdClientCookieStore::StoreResponseCookies(bool allowCookies, const TIdHead
     }
 }
 
-std::string TIdClientCookieStore::CookieValueFor(const std::string& host,
-                                                 const std::string& path) const {
-    return manager_ == nullptr ? std::string() : manager_->BuildCookieValue(host, path, false);
+std::string TIdClientCookieStore::CookieValueFor(const std::string& host, const std::string& path,
+                                                 bool secureConnection) const {
+    return manager_ == nullptr ? std::string()
+                               : manager_->BuildCookieValue(host, path, secureConnection);
 }
 
 }  // namespace velomaris

@@ -152,9 +152,10 @@ public:
     // allowed and none exists, then stores the response's cookies for host.
     void StoreResponseCookies(bool allowCookies, const TIdHeaderList& headerLines,
                               const std::string& host);
-    // The "Cookie" value for a request to host and path (no secure transport exists); empty
-    // without a store.
-    std::string CookieValueFor(const std::string& host, const std::string& path) const;
+    // The "Cookie" value for a request to host and path (secure-only cookies only over a secure
+    // connection); empty without a store.
+    std::string CookieValueFor(const std::string& host, const std::string& path,
+                               bool secureConnection = false) const;
 
 private:
     std::unique_ptr<TIdCookieManager> own_;

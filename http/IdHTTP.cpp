@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "http/IdContentCoding.h"
+#include "net/IdSSLOpenSSL.h"
 #include "net/IdStack.h"
 #include "net/IdWait.h"
 #include "platform/Text.h"
@@ -244,9 +245,7 @@ void TIdCustomHTTP::ConnectAndSend() {
         SetHost(host);
         SetPort(port);
     }
-    if (SameTextAscii(currentAddress_.Protocol, "https")) {
-        throw EIdIOHandlerPropInvalid();
-    }
+    SelectTransport(SameTextAscii(currentAddress_.Protocol, "https"));
     request.ConnectionKind = TIdHTTPConnectionType::ctNormal;
     if (ProtocolVersion == TIdHTTPProtocolVersion::pv1_0 && request.Connection.empty()) {
         request.Connection = "keep-alive";
@@ -270,6 +269,23 @@ void TIdCustomHTTP::ConnectAndSend() {
         request.SourceStream != nullptr) {
         WriteFromStream(*request.SourceStream, true, false, 0);
     }
+}
+
+void TIdCustomHTTP::SelectTransport(bool secure) {
+    auto* tls = dynamic_cast<TIdSSLIOHandlerSocketOpenSSL*>(IOHandler());
+    if (tls == nullptr) {
+        if (secure) {
+            throw EIdIOHandlerPropInvalid();
+        }
+        return;
+    }
+    // The same host and port may be asked for over the other scheme (an http page that
+    // redirects to https on a non-default port): a connection never changes its scheme.
+    if (tls->PassThrough() == secure && IsConnected()) {
+        CloseConnection();
+    }
+    tls->SetPassThrough(!secure);
+    tls->SetHandshakeTimeout(ReadTimeout());
 }
 
 void TIdCustomHTTP::WriteRequest() {
@@ -659,7 +675,8 @@ void TIdCustomHTTP::StoreResponseCookies() {
 }
 
 std::string TIdCustomHTTP::CookieValueFor(const TIdURI& address) {
-    return cookies_.CookieValueFor(address.Host, address.Path);
+    return cookies_.CookieValueFor(address.Host, address.Path,
+                                   SameTextAscii(address.Protocol, "https"));
 }
 
 bool TIdCustomHTTP::HandleServerChallenge() {

@@ -32,7 +32,8 @@ private:
     std::string errorBody_;
 };
 
-// No secure transport is installed, so an https URL cannot be fetched.
+// An https URL on a client without the secure transport (TIdSSLIOHandlerSocketOpenSSL) as
+// its IO handler.
 class EIdIOHandlerPropInvalid : public EIdException {
 public:
     EIdIOHandlerPropInvalid() : EIdException("IOHandler value is not valid") {}
@@ -202,6 +203,9 @@ private:
     // closed or reset before a byte of the answer arrived is replaced once by a new one.
     void SendAndReadResponseHead();
     void ConnectAndSend();
+    // With the secure transport as IO handler: TLS for https, none for http. Without it, an
+    // https URL raises EIdIOHandlerPropInvalid.
+    void SelectTransport(bool secure);
     void WriteRequest();
     void ReadResponseHead(std::string statusLine);
     // Refuses a response whose Content-Length cannot be trusted; fixes the length of one

@@ -58,6 +58,14 @@ void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs) {
             SetHost(proxySettings_.Host);
             SetPort(proxySettings_.Port);
         }
+        if (useTLS_ && ControlTLS() == nullptr && (IOHandler() == nullptr || OwnsIOHandler())) {
+            DestroyOwnedIOHandler();
+            AdoptIOHandler(std::make_unique<TIdSSLIOHandlerSocketOpenSSL>());
+        }
+        if (TIdSSLIOHandlerSocketOpenSSL* secure = ControlTLS()) {
+            secure->SetPassThrough(true);  // plain until the server agreed to AUTH TLS
+            secure->SetCertificatePin(certificatePin_);
+        }
         try {
             OpenConnection(timeoutMs);
         } catch (...) {
@@ -70,8 +78,14 @@ void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs) {
 
         ReadReply({220});
         WelcomeReply().Assign(LastReply());
+        if (useTLS_) {
+            SecureControlConnection();
+        }
         if (autoLogin) {
             SendLogin();
+            if (useTLS_) {
+                ProtectDataConnections();
+            }
             if (OnAfterClientLogin) {
                 OnAfterClientLogin(this);
             }
@@ -88,6 +102,31 @@ void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs) {
         CloseConnection();
         throw;
     }
+}
+
+void TIdFTP::SecureControlConnection() {
+    TIdSSLIOHandlerSocketOpenSSL* secure = ControlTLS();
+    if (secure == nullptr) {
+        throw EIdTLSError("The FTP connection has no TLS transport", "no TLS transport",
+                          std::string());
+    }
+    secure->SetHandshakeTimeout(ReadTimeout());
+    // RFC 4217 section 4: 234 accepts; anything else leaves the connection in plain text,
+    // which must not carry the password.
+    const std::int16_t code = SendCommand("AUTH TLS", -1);
+    if (code != 234) {
+        const TIdRFCReply& last = LastReply();
+        const std::string reply = last.TextCode() + (last.Text.empty() ? "" : " " + last.Text[0]);
+        throw EIdTLSError("The FTP server refused TLS (AUTH TLS: " + reply + ")",
+                          "AUTH TLS refused", std::string());
+    }
+    secure->StartTLS();
+}
+
+void TIdFTP::ProtectDataConnections() {
+    // RFC 4217 section 9: PBSZ 0 must come before PROT, P asks for TLS on data connections.
+    SendCommand("PBSZ 0", {200});
+    SendCommand("PROT P", {200});
 }
 
 void TIdFTP::LoginAs(const std::string& user, const std::string& password) {
@@ -198,18 +237,25 @@ void TIdFTP::TransferOutActive(const std::string& command, TStream& stream) {
         // The file goes only to the server the control connection talks to, not to whoever
         // connects to the announced port first.
         server.SetAllowedPeerIP(control != nullptr ? control->RemoteAddress : std::string());
+        if (TIdIOHandler* handler = PrepareDataHandler()) {
+            handler->OpenEndpoint();
+            server.SetIOHandler(handler);
+        }
         server.StartListening();
         SendPortCommand(*server.Endpoint());
         SendCommand(command, {125, 150});
         server.AcceptConnection();
+        SecureDataConnection();
         server.WriteFromStream(stream, true, false, 0);
     } catch (...) {
         dataConnection_.reset();  // closes the listener or the data connection
+        dataTLS_.reset();
         ReportStatus(TIdStatus::ftpReady, "Transfer complete");
         throw;
     }
     // Closing the data connection (its sending side first) tells the server the file ended.
     dataConnection_.reset();
+    dataTLS_.reset();
     ReportStatus(TIdStatus::ftpReady, "Transfer complete");
 }
 
@@ -227,10 +273,12 @@ void TIdFTP::TransferOutPassive(const std::string& command, TStream& stream) {
         TIdTCPClient& data = *client;
         dataConnection_ = std::move(client);
         CopyDataSettings(data);
+        data.SetIOHandler(PrepareDataHandler());
         data.SetHost(address);
         data.SetPort(port);
         data.OpenConnection(-1);
         ReadReply({110, 125, 150});
+        SecureDataConnection();
         try {
             data.WriteFromStream(stream, false, false, 0);
         } catch (const EIdSocketError& e) {
@@ -241,10 +289,12 @@ void TIdFTP::TransferOutPassive(const std::string& command, TStream& stream) {
         data.CloseConnection();
     } catch (...) {
         dataConnection_.reset();
+        dataTLS_.reset();
         ReportStatus(TIdStatus::ftpReady, "Transfer complete");
         throw;
     }
     dataConnection_.reset();
+    dataTLS_.reset();
     ReportStatus(TIdStatus::ftpReady, "Transfer complete");
 }
 
@@ -312,8 +362,31 @@ void TIdFTP::CopyDataSettings(TIdTCPConnection& data) const {
 }
 
 TIdSocketHandle* TIdFTP::ControlEndpoint() const {
-    auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
-    return handler != nullptr ? handler->Endpoint() : nullptr;
+    return IOHandler() != nullptr ? IOHandler()->SocketEndpoint() : nullptr;
+}
+
+TIdSSLIOHandlerSocketOpenSSL* TIdFTP::ControlTLS() const {
+    return dynamic_cast<TIdSSLIOHandlerSocketOpenSSL*>(IOHandler());
+}
+
+TIdIOHandler* TIdFTP::PrepareDataHandler() {
+    dataTLS_.reset();
+    if (!useTLS_) {
+        return nullptr;
+    }
+    TIdSSLIOHandlerSocketOpenSSL* control = ControlTLS();
+    if (control == nullptr || !control->Secured()) {
+        throw EIdTLSError("The FTP control connection is not secured", "not secured",
+                          std::string());
+    }
+    dataTLS_ = control->MakeDataHandler();
+    return dataTLS_.get();
+}
+
+void TIdFTP::SecureDataConnection() {
+    if (dataTLS_) {
+        dataTLS_->StartTLS();
+    }
 }
 
 }  // namespace velomaris

@@ -1,11 +1,13 @@
 // The FTP client (RFC 959): a control connection that logs in, changes directory and uploads
-// files over active (PORT) or passive (PASV) data connections.
+// files over active (PORT) or passive (PASV) data connections; on request with explicit TLS
+// (RFC 4217) on the control connection and on every data connection.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "net/IdSSLOpenSSL.h"
 #include "net/IdSimpleServer.h"
 #include "net/IdTCPClient.h"
 
@@ -65,6 +67,15 @@ public:
     std::int32_t LoginTimeout = 0;
     std::int32_t UploadTimeout = 0;
     std::int64_t UploadMinBytesPerSecond = 0;
+    // Off (the default): plain FTP. On: AUTH TLS right after the greeting, PBSZ 0 and PROT P
+    // after the login, and TLS on every data connection; a server that refuses TLS fails the
+    // login (EIdTLSError), nothing is ever sent in plain text instead.
+    bool UseTLS() const { return useTLS_; }
+    void SetUseTLS(bool value) { useTLS_ = value; }
+    // The SHA-256 fingerprint accepted for a server certificate the trust store does not vouch
+    // for (see TIdSSLIOHandlerSocketOpenSSL::SetCertificatePin); empty: none.
+    const std::string& CertificatePin() const { return certificatePin_; }
+    void SetCertificatePin(const std::string& fingerprint) { certificatePin_ = fingerprint; }
     TNotifyEvent OnAfterClientLogin;
 
     TIdRFCReply& LoginReply() { return loginReply_; }
@@ -76,6 +87,10 @@ public:
     // and asks for the system type. Any failure closes the connection and propagates; Host
     // and Port keep the values they had before the call.
     void ConnectAndLogin(bool autoLogin = true, int timeoutMs = -1);
+    // AUTH TLS and the handshake on the control connection (UseTLS).
+    void SecureControlConnection();
+    // PBSZ 0 and PROT P: data connections in TLS from now on (UseTLS, after the login).
+    void ProtectDataConnections();
     void SendLogin();
     void SendTypeCommand();
     // CWD with the directory unchanged (an empty one sends "CWD " and gets the server's no).
@@ -105,6 +120,13 @@ private:
     void ReadTransferReply();
     // The control connection's socket handle (its local and remote address).
     TIdSocketHandle* ControlEndpoint() const;
+    // The control connection's TLS handler, none when it has none.
+    TIdSSLIOHandlerSocketOpenSSL* ControlTLS() const;
+    // The IO handler of the next data connection: TLS resuming the control connection's
+    // session when UseTLS, none (a plain socket) otherwise.
+    TIdIOHandler* PrepareDataHandler();
+    // After the server confirmed the transfer command: the handshake on the data connection.
+    void SecureDataConnection();
 
     std::string username_;
     std::string password_;
@@ -114,6 +136,10 @@ private:
     int dataConnectTimeout_ = TIdSimpleServer::kDefaultAcceptTimeout;
     TIdRFCReply loginReply_;
     std::string serverSystem_;
+    bool useTLS_ = false;
+    std::string certificatePin_;
+    // Declared before the data connection, which uses it until its own destruction.
+    std::unique_ptr<TIdSSLIOHandlerSocketOpenSSL> dataTLS_;
     std::unique_ptr<TIdTCPConnection> dataConnection_;
 };
 

@@ -7,6 +7,8 @@
 
 namespace velomaris {
 
+class TIdSocketHandle;
+
 class TIdIOHandler : public TIdComponent {
 public:
     virtual void CloseEndpoint() = 0;
@@ -19,6 +21,8 @@ public:
     // Raw results of one receive or send call (bytes, or -1 with the pending socket error).
     virtual int ReceiveData(void* buffer, int count) = 0;
     virtual int SendData(const void* buffer, int count) = 0;
+    // The socket underneath (its local and remote address), none when there is no socket.
+    virtual TIdSocketHandle* SocketEndpoint() const { return nullptr; }
 };
 
 }  // namespace velomaris

@@ -31,6 +31,7 @@ public:
     // EIdClosedSocket "Disconnected." when the socket is not open.
     int ReceiveData(void* buffer, int count) override;
     int SendData(const void* buffer, int count) override;
+    TIdSocketHandle* SocketEndpoint() const override { return endpoint_.get(); }
 
     // None before the first OpenEndpoint.
     TIdSocketHandle* Endpoint() const { return endpoint_.get(); }

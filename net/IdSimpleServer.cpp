@@ -23,8 +23,7 @@ TIdSimpleServer::~TIdSimpleServer() {
 }
 
 TIdSocketHandle* TIdSimpleServer::Endpoint() const {
-    auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
-    return handler != nullptr ? handler->Endpoint() : nullptr;
+    return IOHandler() != nullptr ? IOHandler()->SocketEndpoint() : nullptr;
 }
 
 void TIdSimpleServer::ResetInput() {

@@ -4,7 +4,7 @@
 
 namespace velomaris {
 
-// FTP connection: ftpaddr, ftpuser, ftppass, ftpdir.
+// FTP connection: ftpaddr, ftpuser, ftppass, ftpdir; ftppasv, ftptls, ftpcert when set.
 inline constexpr char kSectionFtp[] = "FTP参数";
 // The page to convert: webfile, webmain.
 inline constexpr char kSectionWeb[] = "WEB参数";

@@ -4,6 +4,7 @@
 #include "platform/ui/Application.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "windows/SecureFtpSettings.h"
 #include "windows/SetFileSections.h"
 
 namespace velomaris {
@@ -32,6 +33,10 @@ TForm2::TForm2(TApplication& app, TButton& mainReload)
               "会自动上传到此目录。比如：myweb"),
       sBitBtn1(this, "sBitBtn1", "保存"),
       sBitBtn2(this, "sBitBtn2", "关闭"),
+      sCheckBox1(this, "sCheckBox1", "使用被动模式(PASV)"),
+      sCheckBox2(this, "sCheckBox2", "使用加密连接(FTPS)"),
+      sLabel11(this, "sLabel11", "证书指纹"),
+      sEdit7(this, "sEdit7"),
       sLabel6(this, "sLabel6", "网站主页名称："),
       sEdit5(this, "sEdit5"),
       sLabel7(this, "sLabel7", "网站动态主页地址："),
@@ -55,7 +60,8 @@ TForm2::TForm2(TApplication& app, TButton& mainReload)
 
 std::vector<TControl*> TForm2::TabOrder(int tab) {
     if (tab == 0) {
-        return {&sEdit1, &sEdit2, &sEdit3, &sEdit4, &sBitBtn1, &sBitBtn2};
+        return {&sEdit1,     &sEdit2, &sEdit3,   &sEdit4,  &sCheckBox1,
+                &sCheckBox2, &sEdit7, &sBitBtn1, &sBitBtn2};
     }
     return {&sEdit5, &sEdit6, &sBitBtn3, &sBitBtn4};
 }
@@ -67,6 +73,10 @@ void TForm2::FormShow() {
     sEdit2.SetText(profile.ReadString(kSectionFtp, "ftpuser", "kq"));
     sEdit3.SetText(DecodePassword(profile.ReadString(kSectionFtp, "ftppass", "kq")));
     sEdit4.SetText(profile.ReadString(kSectionFtp, "ftpdir", "kq"));
+    const TSecureFtpSettings secure = ReadSecureFtpSettings(profile);
+    sCheckBox1.SetChecked(secure.passive);
+    sCheckBox2.SetChecked(secure.tls);
+    sEdit7.SetText(secure.certificatePin);
     sEdit5.SetText(profile.ReadString(kSectionWeb, "webfile", "kq"));
     sEdit6.SetText(profile.ReadString(kSectionWeb, "webmain", "kq"));
 }
@@ -80,6 +90,8 @@ void TForm2::sBitBtn1Click() {
         profile.WriteString(kSectionFtp, "ftpuser", Trim(sEdit2.Text()));
         profile.WriteString(kSectionFtp, "ftppass", stored);
         profile.WriteString(kSectionFtp, "ftpdir", Trim(sEdit4.Text()));
+        WriteSecureFtpSettings(profile,
+                               {sCheckBox1.Checked(), sCheckBox2.Checked(), Trim(sEdit7.Text())});
         // The main window keeps its old values until the box is closed.
         Application().MessageBox(kSaved, kTitle, TMessageBoxIcon::mbWarning);
         mainReload_.Click();

@@ -29,6 +29,11 @@ public:
     TLabel sLabel5;    // note on the FTP directory
     TButton sBitBtn1;  // "保存"
     TButton sBitBtn2;  // "关闭"
+    // Below the FTP boxes: passive mode, TLS and the pinned certificate.
+    TCheckBox sCheckBox1;  // ftppasv: "使用被动模式(PASV)"
+    TCheckBox sCheckBox2;  // ftptls: "使用加密连接(FTPS)"
+    TLabel sLabel11;       // "证书指纹"
+    TEdit sEdit7;          // ftpcert
 
     // Tab "网站主页设置".
     TLabel sLabel6;    // "网站主页名称："

@@ -188,6 +188,23 @@ TEST_F(MainWindowTest, SettingsAreTakenAsReadWithTheDecodedPassword) {
     EXPECT_EQ(form->Timer2.Interval(), 120000);
 }
 
+TEST_F(MainWindowTest, PassiveModeTlsAndThePinAreReadWithTheOtherFtpSettings) {
+    ShowMainWindow();
+    EXPECT_FALSE(form->ftppasv);
+    EXPECT_FALSE(form->ftptls);
+    EXPECT_EQ(form->ftpcert, "");
+    // Pages over https go through the secure transport.
+    EXPECT_EQ(form->IdHTTP1.IOHandler(), &form->IdSSLIOHandlerSocket1);
+
+    Write(kSectionFtp, "ftppasv", "1");
+    Write(kSectionFtp, "ftptls", "1");
+    Write(kSectionFtp, "ftpcert", "AA:BB");
+    form->sButton1.Click();
+    EXPECT_TRUE(form->ftppasv);
+    EXPECT_TRUE(form->ftptls);
+    EXPECT_EQ(form->ftpcert, "AA:BB");
+}
+
 TEST_F(MainWindowTest, ABadOrEmptyIntegerGivesTheDefaultPeriodAndAnUnreadableFileAllDefaults) {
     Write(kSectionStartup, "difftime", "ten minutes");
     ShowMainWindow();

@@ -25,9 +25,12 @@
 #include "platform/ui/Form.h"
 #include "platform/ui/Memo.h"
 #include "tests/support/HeadlessHarness.h"
+#include "tests/support/HttpsServerFixture.h"
 #include "tests/support/LoopbackSocket.h"
 #include "tests/support/PhpServerFixture.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/TlsTestCertificates.h"
 #include "tests/support/Trickle.h"
 
 namespace velomaris {
@@ -229,12 +232,45 @@ TEST_F(HeadlessBrowserEngineTest, ASiteThatCannotBeReachedShowsTheFirstTemplate)
     const std::string addresses[] = {
         "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/index.php",  // refused
         "http://velomaris-no-such-site.invalid/index.php",                  // name not found
-        "https://127.0.0.1:" + std::to_string(server_->Port()) + "/page",   // no secure transport
+        "https://127.0.0.1:" + std::to_string(server_->Port()) + "/page",   // no TLS server
         "ftp://127.0.0.1/index.html",                                       // not a web address
     };
     for (const std::string& address : addresses) {
         EXPECT_EQ(Open(address), unreachable) << address;
     }
+}
+
+TEST_F(HeadlessBrowserEngineTest, HttpsPagesLoadAndACertificateFailureShowsTheFirstTemplate) {
+    TlsTestCertificates certificates;
+    testing::ScopedEnvironment environment;
+    environment.Set("SSL_CERT_FILE", certificates.CaFile());
+    HttpsServerFixture good(certificates.CertFile("good"), certificates.KeyFile("good"));
+    const std::string securePage = "<html><body>PAGE over https</body></html>";
+    EXPECT_EQ(Open(good.SecureUrl("/page")), securePage);
+    // A site that moved to https: the redirect from http is followed across the schemes.
+    EXPECT_EQ(Open(good.PlainUrl("/to?url=" + good.SecureUrl("/page"))), securePage);
+    // A certificate that is not accepted: the browser could not reach the site.
+    HttpsServerFixture expired(certificates.CertFile("expired"), certificates.KeyFile("expired"));
+    EXPECT_EQ(Open(expired.SecureUrl("/page")), Shipped("checkweb.html"));
+    EXPECT_EQ(Open(good.PlainUrl("/to?url=" + expired.SecureUrl("/page"))),
+              Shipped("checkweb.html"));
+}
+
+TEST_F(HeadlessBrowserEngineTest, ANewerNavigationEndsAWaitingTlsHandshakeAtOnce) {
+    ASSERT_EQ(Open(server_->Url("/page")), kPageHtml);
+    // A peer that accepts the connection and never answers the TLS hello.
+    LoopbackSocket silent;
+    silent.Listen(4);
+    form_.WebBrowser1.Navigate("https://127.0.0.1:" + std::to_string(silent.Port()) + "/");
+    pollfd pending{silent.Fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&pending, 1, 10000), 1) << "the engine never connected";
+    const auto start = std::chrono::steady_clock::now();
+    form_.WebBrowser1.Navigate(server_->Url("/final"));
+    ASSERT_TRUE(WaitForCompletions(2));
+    EXPECT_EQ(seen_[1], "<html><body>/final</body></html>");
+    // Well within the 30 seconds the handshake would otherwise wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(WaitForCompletions(3, 300ms));
 }
 
 TEST_F(HeadlessBrowserEngineTest, AnHttpErrorOrAResourceThatIsNoPageShowsTheSecondTemplate) {

@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "tests/engine/HeadlessProgramCopy.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/FtpServerFixture.h"
@@ -108,11 +109,7 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     auto requestCount = [&requests] { return Count(ReadBytes(requests), "\n"); };
 
     TempDir dir;
-    const std::string beside = std::filesystem::path(VELOMARIS_HEADLESS_PATH).parent_path();
-    std::filesystem::copy_file(VELOMARIS_HEADLESS_PATH, dir.File("velomaris-headless"));
-    for (const char* name : {"checkweb.html", "checkweb2.html"}) {
-        std::filesystem::copy_file(beside + "/" + name, dir.File(name));
-    }
+    CopyHeadlessProgram(dir);
     const TProfileFile settings(dir.File("setfile.ini"));
     const std::string ftpSection = Utf8ToGbk("FTP参数");
     settings.WriteString(ftpSection, "ftpaddr", "127.0.0.1:" + std::to_string(ftp.Port()));

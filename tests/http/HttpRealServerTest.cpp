@@ -10,31 +10,25 @@
 #include <vector>
 
 #include "http/IdHTTP.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/NginxServerFixture.h"
 #include "tests/support/PhpServerFixture.h"
 
 namespace velomaris {
 namespace {
 
-// Every byte value, CR LF and GBK pairs, so a lost, added or converted byte shows.
-std::string PatternBytes(std::size_t count) {
-    std::string bytes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    }
-    return bytes;
-}
+using testing::PatternBytes;
 
 // Equal byte strings, or a short message naming the first difference (pages are large).
-testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
     if (actual == expected) {
-        return testing::AssertionSuccess();
+        return ::testing::AssertionSuccess();
     }
     std::size_t at = 0;
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) {
         ++at;
     }
-    return testing::AssertionFailure()
+    return ::testing::AssertionFailure()
            << "sizes " << actual.size() << " and " << expected.size()
            << ", first difference at byte " << at << ": \"" << actual.substr(at, 40)
            << "\" instead of \"" << expected.substr(at, 40) << "\"";

@@ -6,20 +6,14 @@
 
 #include "net/IdFTP.h"
 #include "platform/Stream.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace velomaris {
 namespace {
 
-std::string RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(random() & 0xFF);
-    }
-    return bytes;
-}
+using testing::RandomBytes;
 
 class FtpServerTest : public ::testing::Test {
 protected:

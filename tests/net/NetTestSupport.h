@@ -8,6 +8,7 @@
 
 #include "net/IdIOHandlerSocket.h"
 #include "net/IdTCPClient.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace velomaris {
@@ -45,13 +46,7 @@ public:
     int disconnects = 0;
 };
 
-// Bytes 0..255 repeated, so a shifted or lost block shows.
-inline std::string PatternBytes(std::size_t count) {
-    std::string bytes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
-    }
-    return bytes;
-}
+using testing::PatternBytes;
+using testing::RandomBytes;
 
 }  // namespace velomaris

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <stdexcept>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/PortPrintingServer.h"
 
 namespace velomaris {
 
@@ -39,31 +39,11 @@ server.serve_forever(handle_exit=True)
 FtpServerFixture::FtpServerFixture() {
     ::mkdir(Home().c_str(), 0755);
     dir_.Write("server.py", kServerScript);
-    ChildProcess::Options options;
-    options.program = "/usr/bin/python3";
-    options.arguments = {dir_.File("server.py"), Home(), user_, password_};
-    // The port on stdout; anything else the server says goes to its log.
-    options.stdoutTo = ChildProcess::Sink::Pipe;
-    options.stderrTo = ChildProcess::Sink::File;
-    options.outputFile = dir_.File("server.log");
-    server_ = std::make_unique<ChildProcess>(options);
-    server_->WaitUntil([this] { return server_->Output().find('\n') != std::string::npos; },
-                       std::chrono::seconds(20));
-    try {
-        port_ = std::stoi(server_->Output());
-    } catch (const std::exception&) {
-        port_ = 0;
-    }
-    if (port_ <= 0) {
-        Stop();
-        std::string output;
-        try {
-            output = dir_.Read("server.log");
-        } catch (const std::exception&) {
-            // No log: the server did not even start; the message says it did not.
-        }
-        throw std::runtime_error("FtpServerFixture: pyftpdlib did not start: " + output);
-    }
+    TPortPrintingServer server = StartPortPrintingServer(
+        "FtpServerFixture: pyftpdlib", "/usr/bin/python3",
+        {dir_.File("server.py"), Home(), user_, password_}, dir_.File("server.log"), 1);
+    server_ = std::move(server.process);
+    port_ = server.ports[0];
 }
 
 FtpServerFixture::~FtpServerFixture() {

@@ -24,9 +24,9 @@ TEST_F(SettingsWindowTest, TheWindowHoldsItsTabsBoxesNotesAndButtonsInTabOrder) 
     EXPECT_EQ(form.Caption(), "FTP/网站主页名称设置");
     EXPECT_EQ(form.sPageControl1.PageCaption(0), "FTP信息设置");
     EXPECT_EQ(form.sPageControl1.PageCaption(1), "网站主页设置");
-    EXPECT_EQ(
-        Names(form.TabOrder(0)),
-        (std::vector<std::string>{"sEdit1", "sEdit2", "sEdit3", "sEdit4", "sBitBtn1", "sBitBtn2"}));
+    EXPECT_EQ(Names(form.TabOrder(0)),
+              (std::vector<std::string>{"sEdit1", "sEdit2", "sEdit3", "sEdit4", "sCheckBox1",
+                                        "sCheckBox2", "sEdit7", "sBitBtn1", "sBitBtn2"}));
     EXPECT_EQ(Names(form.TabOrder(1)),
               (std::vector<std::string>{"sEdit5", "sEdit6", "sBitBtn3", "sBitBtn4"}));
     EXPECT_EQ(form.sEdit3.PasswordChar(), '*');
@@ -39,6 +39,9 @@ TEST_F(SettingsWindowTest, TheWindowHoldsItsTabsBoxesNotesAndButtonsInTabOrder) 
         {&form.sLabel5,
          "请认真填写【FTP目录】，此目录应该是放网站的根目录，软件把网站主页转成静态后，会自动上传到"
          "此目录。比如：myweb"},
+        {&form.sCheckBox1, "使用被动模式(PASV)"},
+        {&form.sCheckBox2, "使用加密连接(FTPS)"},
+        {&form.sLabel11, "证书指纹"},
         {&form.sBitBtn1, "保存"},
         {&form.sBitBtn2, "关闭"},
         {&form.sLabel6, "网站主页名称："},
@@ -121,6 +124,48 @@ TEST_F(SettingsWindowTest, SavingTheFtpTabCreatesTheSectionWithItsKeysInOrder) {
               0u);
     EXPECT_TRUE(file.ends_with("\r\nftpdir=www\r\n")) << GbkToUtf8(file);
     EXPECT_EQ(file.find("[WEB参数]"), std::string::npos);
+}
+
+TEST_F(SettingsWindowTest, PassiveTlsAndPinAreLoadedAndSavedWithTheFtpValues) {
+    // Only "1" switches a mode on.
+    const std::pair<std::string, bool> values[] = {{"1", true}, {"0", false}, {"yes", false}};
+    for (const auto& [value, on] : values) {
+        Write(kSectionFtp, "ftppasv", value);
+        Write(kSectionFtp, "ftptls", value);
+        Write(kSectionFtp, "ftpcert", "AB:CD");
+        form.Show();
+        EXPECT_EQ(form.sCheckBox1.Checked(), on) << value;
+        EXPECT_EQ(form.sCheckBox2.Checked(), on) << value;
+        EXPECT_EQ(form.sEdit7.Text(), "AB:CD");
+        form.Hide();
+    }
+
+    form.Show();
+    form.sCheckBox1.SetChecked(true);
+    form.sCheckBox2.SetChecked(false);
+    form.sEdit7.SetText(" 0011 ");
+    form.sBitBtn1.Click();
+    EXPECT_EQ(TakeBoxes(), std::vector<TMessageBoxRecord>{kSaved});
+    EXPECT_EQ(Read(kSectionFtp, "ftppasv"), "1");
+    EXPECT_EQ(Read(kSectionFtp, "ftptls"), "0") << "a mode turned off is stored as off";
+    EXPECT_EQ(Read(kSectionFtp, "ftpcert"), "0011");
+}
+
+TEST_F(SettingsWindowTest, AFileWithoutTheSecureFtpKeysGetsNoneOfThemFromASave) {
+    Write(kSectionFtp, "ftpaddr", "ftp.example.net");
+    form.Show();
+    EXPECT_FALSE(form.sCheckBox1.Checked());
+    EXPECT_FALSE(form.sCheckBox2.Checked());
+    EXPECT_EQ(form.sEdit7.Text(), "");
+    form.sBitBtn1.Click();
+    const std::string file = FileBytes();
+    for (const char* key : {"ftppasv", "ftptls", "ftpcert"}) {
+        EXPECT_EQ(file.find(key), std::string::npos) << key;
+    }
+    // Checked later, they are added after the four FTP keys.
+    form.sCheckBox2.SetChecked(true);
+    form.sBitBtn1.Click();
+    EXPECT_TRUE(FileBytes().ends_with("ftpdir=kq\r\nftptls=1\r\n")) << GbkToUtf8(FileBytes());
 }
 
 TEST_F(SettingsWindowTest, AnUntouchedPasswordIsStoredAgainInANewForm) {
