@@ -98,6 +98,13 @@ int TIdSocketHandle::ConnectSocket(int timeoutMs, int wakeFd) {
             }
         }
     }
+    // A peer that accepted and reset at once leaves its reset as the socket's pending error
+    // by the time the wait ends: the connect itself succeeded, and the reset belongs to the
+    // first receive or send, as it would after a blocking connect.
+    if (error == ECONNRESET) {
+        deferredError_ = error;
+        error = 0;
+    }
     if (error == 0 && ::fcntl(handle_, F_SETFL, flags) < 0) {
         error = errno;
     }
@@ -130,6 +137,9 @@ bool TIdSocketHandle::AcceptSocket(int listeningHandle) {
 }
 
 int TIdSocketHandle::SendBytes(const void* buffer, int count) {
+    if (TakeDeferredError()) {
+        return Failed();
+    }
     for (;;) {
         // Never blocking inside send: a peer that stops reading is waited for like any other.
         ssize_t sent =
@@ -149,7 +159,19 @@ int TIdSocketHandle::SendBytes(const void* buffer, int count) {
     }
 }
 
+bool TIdSocketHandle::TakeDeferredError() {
+    if (deferredError_ == 0) {
+        return false;
+    }
+    errno = deferredError_;
+    deferredError_ = 0;
+    return true;
+}
+
 int TIdSocketHandle::ReceiveBytes(void* buffer, int count) {
+    if (TakeDeferredError()) {
+        return Failed();
+    }
     for (;;) {
         ssize_t received = ::recv(handle_, buffer, static_cast<size_t>(count), 0);
         if (received >= 0) {
@@ -165,11 +187,15 @@ bool TIdSocketHandle::WaitReadable(int timeoutMs) {
     if (!isOpen_) {
         throw EIdConnClosedGracefully();
     }
+    if (deferredError_ != 0) {
+        return true;  // the receive reports it
+    }
     // A failing wait counts as not ready.
     return WaitForSocket(handle_, POLLIN, timeoutMs == -2 ? -1 : timeoutMs) == TIdWaitResult::Ready;
 }
 
 void TIdSocketHandle::ShutAndClose() {
+    deferredError_ = 0;
     if (isOpen_) {
         isOpen_ = false;
         ::shutdown(handle_, SHUT_WR);
@@ -180,6 +206,7 @@ void TIdSocketHandle::ShutAndClose() {
 
 void TIdSocketHandle::ResetHandle() {
     isOpen_ = false;
+    deferredError_ = 0;
     handle_ = -1;
     IP.clear();
     Port = 0;

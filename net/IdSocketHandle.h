@@ -55,10 +55,13 @@ public:
 
 private:
     void ReadAddressesBack(bool remoteToo);
+    // Sets errno to an error the connect left for the first receive or send; false when none.
+    bool TakeDeferredError();
 
     TIdStack& stack_;
     int handle_ = -1;
     bool isOpen_ = false;
+    int deferredError_ = 0;
 };
 
 }  // namespace velomaris
