@@ -1,18 +1,26 @@
 // velomaris-headless: the whole program without windows. Every message box and dialog is
 // written to stderr (UTF-8) and closed at once, and so is every result window; the page
-// browser loads pages with the headless engine. SIGINT and SIGTERM end it cleanly.
+// browser loads pages with the headless engine. SIGINT and SIGTERM end it cleanly. Its command
+// line (app/CommandLine.h) can choose another settings file and ask for a single conversion.
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/Forms.h"
 #include "app/HeadlessBrowserEngine.h"
 #include "app/Unit1.h"
 #include "net/IdWait.h"
 #include "platform/Clock.h"
+#include "platform/DataDirectory.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessBackend.h"
 #include "platform/ui/TerminationSignals.h"
+#include "settings/ProfileFile.h"
 #include "windows/ResultForm.h"
 
 namespace velomaris {
@@ -46,9 +54,42 @@ void PrintResultWindows(TApplication& app, std::ostream& out) {
 }  // namespace
 }  // namespace velomaris
 
-int main() {
+int main(int argc, char** argv) {
     using namespace velomaris;
+    const THeadlessCommand command =
+        ParseHeadlessCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (command.action) {
+        case THeadlessCommand::TAction::Help:
+            std::cout << HeadlessUsage();
+            return kExitOk;
+        case THeadlessCommand::TAction::Version:
+            std::cout << "velomaris-headless " VELOMARIS_VERSION << std::endl;
+            return kExitOk;
+        case THeadlessCommand::TAction::BadUsage:
+            std::cerr << "velomaris-headless: " << command.error << "\n\n" << HeadlessUsage();
+            return kExitUsage;
+        case THeadlessCommand::TAction::Run:
+            break;
+    }
     try {
+        if (!command.configPath.empty()) {
+            UseSettingsFile(command.configPath);
+        }
+    } catch (const Exception& e) {
+        // The message holds the path as the system names it.
+        std::cerr << "velomaris-headless: " << e.Message() << std::endl;
+        return kExitUsage;
+    }
+    try {
+        if (command.once && !FileExists(SettingsFilePath())) {
+            std::cerr << "velomaris-headless: no settings file " << DisplayPath(SettingsFilePath())
+                      << std::endl;
+            return kExitUsage;
+        }
+        if (command.once && SettingsFileIsUtf8Only()) {
+            std::cerr << "velomaris-headless: " << GbkToUtf8(Utf8SettingsMessage()) << std::endl;
+            return kExitUsage;
+        }
         RealClock clock;
         THeadlessBackend backend(clock);
         backend.SetMessagePolicy(PrintingMessagePolicy(std::cerr));
@@ -60,18 +101,31 @@ int main() {
             app.Terminate();
         });
         app.SetTitle("Velomaris");
+        ProgramLog().EchoTo(&std::cerr);
         CreateForms(app);
         // The page browser loads pages for the site check. The side browser keeps its blank
         // engine: its page is only ever looked at in a window, which this program has none of,
         // and loading it would reach out to the internet at every start (tests included).
-        app.Form<TForm1>().WebBrowser1.UseEngine(std::make_unique<THeadlessBrowserEngine>());
+        auto& form = app.Form<TForm1>();
+        form.WebBrowser1.UseEngine(std::make_unique<THeadlessBrowserEngine>());
         PrintResultWindows(app, std::cerr);
+        // A single conversion that is interrupted has not uploaded anything.
+        int exitStatus = command.once ? kExitFailed : kExitOk;
+        if (command.once) {
+            form.SkipStartupModes = true;
+            form.OnSingleConversionEnd = [&app, &exitStatus](bool uploaded) {
+                exitStatus = uploaded ? kExitOk : kExitFailed;
+                app.Terminate();
+            };
+            // Runs once the start-up sequence of the first showing is done.
+            app.Post([&form] { form.LogInAndConvertOnce(); });
+        }
         app.Run();
-        return 0;
+        return exitStatus;
     } catch (const Exception& e) {
         std::cerr << "velomaris-headless: " << GbkToUtf8(e.Message()) << std::endl;
     } catch (const std::exception& e) {
         std::cerr << "velomaris-headless: " << e.what() << std::endl;
     }
-    return 1;
+    return kExitFailed;
 }

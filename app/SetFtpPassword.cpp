@@ -5,7 +5,10 @@
 // of the file stays as it is, and the file is replaced in one step.
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
+#include "platform/DataDirectory.h"
 #include "platform/Text.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
@@ -13,9 +16,23 @@
 
 int main(int argc, char** argv) {
     using namespace velomaris;
-    if (argc != 2) {
-        std::cerr << "usage: velomaris-set-ftp-password SETFILE.INI < password" << std::endl;
-        return 2;
+    const TSetPasswordCommand command =
+        ParseSetPasswordCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (command.action == TSetPasswordCommand::TAction::Help) {
+        std::cout << SetPasswordUsage();
+        return kExitOk;
+    }
+    if (command.action == TSetPasswordCommand::TAction::BadUsage) {
+        std::cerr << "velomaris-set-ftp-password: " << command.error << "\n\n"
+                  << SetPasswordUsage();
+        return kExitUsage;
+    }
+    try {
+        // The directory must exist; a directory whose name GBK cannot hold works too.
+        UseSettingsFile(command.settingsPath);
+    } catch (const Exception& e) {
+        std::cerr << "velomaris-set-ftp-password: " << e.Message() << std::endl;
+        return kExitUsage;
     }
     try {
         std::string password;
@@ -23,9 +40,9 @@ int main(int argc, char** argv) {
         if (!password.empty() && password.back() == '\r') {
             password.pop_back();
         }
-        const TProfileFile settings(Utf8ToGbk(argv[1]));
+        const TProfileFile settings(SettingsFilePath());
         settings.WriteString(kSectionFtp, "ftppass", EncodePassword(Utf8ToGbk(password)));
-        return 0;
+        return kExitOk;
     } catch (const Exception& e) {
         // The message is GBK; a byte that does not convert must not hide the failure itself.
         try {
@@ -35,5 +52,5 @@ int main(int argc, char** argv) {
                       << std::endl;
         }
     }
-    return 1;
+    return kExitFailed;
 }

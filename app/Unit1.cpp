@@ -1,10 +1,13 @@
 #include "app/Unit1.h"
 #include "net/NetworkLimits.h"
 
+#include "platform/DataDirectory.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/ui/Application.h"
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
+#include "settings/SettingsEncoding.h"
 #include "windows/SecureFtpSettings.h"
 #include "windows/SetFileSections.h"
 #include "windows/Unit2.h"
@@ -124,7 +127,25 @@ TForm1::TForm1(TApplication& app)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    if (openedLog_) {
+        LogEvent("Velomaris ends");
+        ProgramLog().OpenFile(std::string());
+        ProgramLog().SetClock(nullptr);
+    }
+}
+
+bool SettingsFileIsUtf8Only() {
+    return HoldsSectionsOnlyInUtf8(SettingsFilePath(),
+                                   {kSectionFtp, kSectionWeb, kSectionStartup, kSectionAutoStart});
+}
+
+std::string Utf8SettingsMessage() {
+    return "设置文件 " + SettingsFileName() +
+           " 是 UTF-8 编码的，程序读不到其中的设置。请把它保存为 GBK 编码，例如：iconv -f UTF-8 -t "
+           "GBK " +
+           SettingsFileName() + " > new.ini && mv new.ini " + SettingsFileName();
+}
 
 void TForm1::ConnectHandlers() {
     OnShow = [this] { FormShow(); };
@@ -182,6 +203,14 @@ void TForm1::FormShow() {
     }
     startupDone_ = true;
 
+    // velomaris.log lives beside the settings file, unless a log is already set up.
+    if (!ProgramLog().HasFile()) {
+        ProgramLog().OpenFile(OsPath(DataDirectory() + kLogFileName));
+        ProgramLog().SetClock(&Application().GetClock());
+        openedLog_ = true;
+    }
+    ProgramLog().WriteUtf8("Velomaris starts, settings file " + DisplayPath(SettingsFilePath()));
+
     const std::string directory = ProgramDirectory();
     // Loading stops at the first file that fails: a missing first template leaves both
     // unloaded and the tray icon unregistered.
@@ -198,12 +227,20 @@ void TForm1::FormShow() {
                                  TMessageBoxIcon::mbError);
     }
 
+    // Reading stays as it is (every value its default); the user learns why.
+    if (SettingsFileIsUtf8Only()) {
+        LogEvent(Utf8SettingsMessage());
+        Application().MessageBox(Utf8SettingsMessage(), kTitleNotice, TMessageBoxIcon::mbError);
+    }
+
     ReadSettings();
     Button2.SetEnabled(true);
 
     const TProfileFile profile(SettingsFilePath());
     // The differential update wins: "time" is read only when "diff" is not set.
-    if (profile.ReadString(kSectionAutoStart, "diff", "0") == "1") {
+    if (SkipStartupModes) {
+        // A single conversion from the command line runs instead.
+    } else if (profile.ReadString(kSectionAutoStart, "diff", "0") == "1") {
         sBitBtn1.Click();
     } else if (profile.ReadString(kSectionAutoStart, "time", "0") == "1") {
         sButton2.Click();

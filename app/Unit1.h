@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
+#include <limits>
 #include <string>
 
 #include "http/IdHTTP.h"
@@ -49,6 +52,16 @@ inline constexpr int kNetworkSilenceLimitMs = 60000;
 // The error-page templates beside the program.
 inline constexpr char kTemplateFile1[] = "checkweb.html";
 inline constexpr char kTemplateFile2[] = "checkweb2.html";
+// The log, beside the settings file.
+inline constexpr char kLogFileName[] = "velomaris.log";
+
+// True when the settings file holds its sections only in UTF-8 (an editor's default), so that
+// every read gives its default; and the message that tells the user how to convert it.
+bool SettingsFileIsUtf8Only();
+// A failure for the log: its class and message, and for a server's reply also its code, so
+// the line reads as the server's reply ("550 Is a directory.").
+std::string DescribeNetworkFailure(const std::exception& failure);
+std::string Utf8SettingsMessage();
 
 class TForm1 : public TForm {
 public:
@@ -142,6 +155,16 @@ public:
     std::int32_t RetryCount = 0;
     std::int32_t SingleCheckCount = 0;
 
+    // Called when a single-page conversion ends: true once the page is on the server, false
+    // when the conversion gave up. Unset: nothing is called.
+    std::function<void(bool uploaded)> OnSingleConversionEnd;
+    // Set before the first showing: the start-up sequence then leaves the update modes of the
+    // settings alone (a single conversion from the command line runs instead).
+    bool SkipStartupModes = false;
+    // Logs in as "登录FTP" does, without its success box, then starts a single-page conversion;
+    // a failed login ends that conversion at once.
+    void LogInAndConvertOnce();
+
     // Start-up and settings.
     void FormCreate();
     void FormShow();
@@ -205,7 +228,7 @@ private:
 
     // Workflow helpers (Unit1Login.cpp, Unit1SiteCheck.cpp).
     void LoginToFtp();
-    void LoginFailed();
+    void LoginFailed(const std::exception& cause);
     std::string LocalPageFile() const;
     std::string RemotePageName() const;
     std::string SiteAddress() const;
@@ -216,17 +239,40 @@ private:
     void StoreFetchedPage();
     // Uploads the local page file; once it is on the server, shows the result window.
     void UploadLocalPage(TResultForm& window);
+    // StoreFile of the local page file on a control connection that can carry it: one that
+    // the server closed or spoke on unasked is replaced by a new login first, and a failure of
+    // the connection itself (not the server's refusal) gets a new login and one more attempt
+    // at once, which no retry counter counts. A failed login fails the upload.
+    void StoreLocalPageOnServer();
+    void LogInAgain(const std::string& reason);
     // One tick of an update cycle's wait for the site check: once the check has succeeded the
     // timer stops and next runs (then the retry counter starts again); before that the site is
-    // re-opened while retries are left; then the timer stops and the failed conversion is
-    // reported, the retry counter keeping its value.
-    void WaitForSiteCheck(TTimer& timer, TButton& next);
+    // re-opened while retries are left. Returns true when the retries are used up: the timer
+    // is then off and the caller reports.
+    bool WaitForSiteCheck(TTimer& timer, TButton& next);
+    // The next differential period, or the timed run of the next day, is armed while the mode
+    // is on: a cycle that gave up does not stop the updater.
+    void ArmNextDifferentialCycle();
+    void ArmNextTimedRun();
+    // Shows a failure box, or only logs it while another failure box is still open, so an
+    // unattended updater never piles up boxes.
+    enum class TFailureKind { ErrorBox, PlainDialog };
+    void ReportFailure(TFailureKind kind, const std::string& text);
+    void EndSingleConversion(bool uploaded);
     // Sets the window's two addresses and shows it.
     void ShowResultWindow(TResultForm& window);
     // The local page file holds a version the server has not received: set when the file is
     // written, cleared when an upload of it succeeds. The differential cycle uploads such a
     // version even when the page has not changed again since.
     bool localPageNotUploaded_ = false;
+    bool failureBoxOpen_ = false;
+    // A login has worked and none has failed since: only then do uploads log in again by
+    // themselves, so a login the user saw fail is never retried behind their back.
+    bool loggedIn_ = false;
+    bool openedLog_ = false;
+    // The local minute (minutes since 1970 in local time) of the last timed run: the clock
+    // watch, armed again right after a run, never runs twice in one minute.
+    std::int64_t lastTimedRunMinute_ = std::numeric_limits<std::int64_t>::min();
 };
 
 }  // namespace velomaris

@@ -3,7 +3,9 @@
 // One retry counter serves the re-opened navigations, the fetches and the uploads of a cycle.
 #include "app/Unit1.h"
 #include "app/WorkflowMessages.h"
+#include "platform/DataDirectory.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/ui/Application.h"
 #include "windows/Unit5.h"
 
@@ -14,6 +16,7 @@ void TForm1::Timer2Timer() {
         return;
     }
     Timer2.SetEnabled(false);
+    LogEvent("differential update: opening " + webmain);
     // The check timer runs before the navigation starts, so a navigation the browser refuses
     // is retried and finally reported like a site that never opens, instead of ending the
     // cycle with nothing left running.
@@ -25,9 +28,13 @@ void TForm1::Timer4Timer() {
     if (Edit5.Text() != "1") {
         return;
     }
-    // When the retries run out the cycle halts: Timer2 stays off while the flag stays on, until
-    // the user stops and restarts the mode.
-    WaitForSiteCheck(Timer4, Button10);
+    if (WaitForSiteCheck(Timer4, Button10)) {
+        // This cycle gave up; the next period starts with the whole retry budget, and runs
+        // even while the box about this one is still open.
+        RetryCount = 0;
+        ArmNextDifferentialCycle();
+        ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
+    }
 }
 
 void TForm1::Button10Click() {
@@ -36,7 +43,7 @@ void TForm1::Button10Click() {
     }
     enum class TNext { Wait, Upload, Failed } next = TNext::Wait;
     try {
-        const std::string fetchFile = ProgramDirectory() + kFetchFileName;
+        const std::string fetchFile = DataDirectory() + kFetchFileName;
         // Both files are replaced whole or not at all, so a failure never leaves a truncated
         // page for the next comparison.
         ReplaceFileAtomically(fetchFile, FetchPage());
@@ -50,15 +57,21 @@ void TForm1::Button10Click() {
         if (Memo3.Text() != Memo4.Text()) {
             Memo3.SaveToFile(pageFile);
             localPageNotUploaded_ = true;
+            LogEvent("differential update: page changed");
             next = TNext::Upload;
         } else if (localPageNotUploaded_) {
             // The stored version never reached the server (its upload failed for good): send
             // it now, although the page has not changed since.
+            LogEvent(
+                "differential update: page unchanged, the stored version is not uploaded "
+                "yet");
             next = TNext::Upload;
         } else {
+            LogEvent("differential update: page unchanged");
             Timer2.SetEnabled(true);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LogEvent("differential update: fetch or store failed: " + DescribeFailure(e));
         next = TNext::Failed;
     }
 
@@ -66,11 +79,14 @@ void TForm1::Button10Click() {
         Button12.Click();
     } else if (next == TNext::Failed) {
         if (RetryCount >= kRetryLimit) {
-            // Given up: the cycle halts with Timer2 off.
+            // Given up for this cycle; the next period runs again.
             RetryCount = 0;
-            Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+            ArmNextDifferentialCycle();
+            ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
         } else {
             ++RetryCount;
+            LogEvent("differential update: fetching again (retry " + std::to_string(RetryCount) +
+                     ")");
             Button10.Click();
         }
     }
@@ -84,9 +100,7 @@ void TForm1::Button12Click() {
     bool failed = false;
     try {
         UploadLocalPage(Application().Form<TForm5>());
-        if (Edit5.Text() == "1") {
-            Timer2.SetEnabled(true);
-        }
+        ArmNextDifferentialCycle();
     } catch (const std::exception&) {
         failed = true;
     }
@@ -95,11 +109,13 @@ void TForm1::Button12Click() {
     }
     if (RetryCount < kRetryLimit) {
         ++RetryCount;
+        LogEvent("differential update: uploading again (retry " + std::to_string(RetryCount) + ")");
         Button12.Click();
     } else {
-        // Given up: the cycle halts with Timer2 off. The page file keeps the new version, and
-        // the next cycle whose upload works sends it.
-        Application().ShowMessage(kUploadFailed);
+        // Given up for this cycle; the next period runs again. The page file keeps the new
+        // version, and the next cycle whose upload works sends it.
+        ArmNextDifferentialCycle();
+        ReportFailure(TFailureKind::PlainDialog, kUploadFailed);
     }
 }
 

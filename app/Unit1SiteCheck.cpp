@@ -3,7 +3,9 @@
 #include "app/Unit1.h"
 #include "app/WorkflowAddresses.h"
 #include "app/WorkflowMessages.h"
+#include "platform/DataDirectory.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/Stream.h"
 #include "platform/ui/Application.h"
 #include "windows/Unit7.h"
@@ -11,7 +13,7 @@
 namespace velomaris {
 
 std::string TForm1::LocalPageFile() const {
-    return ProgramDirectory() + webfile + ".html";
+    return DataDirectory() + webfile + ".html";
 }
 
 std::string TForm1::RemotePageName() const {
@@ -23,38 +25,59 @@ std::string TForm1::SiteAddress() const {
 }
 
 std::string TForm1::FetchPage() {
+    const Clock& clock = Application().GetClock();
+    const Clock::TimePoint start = clock.Now();
     TMemoryStream page;
-    IdHTTP1.GetToStream(webmain, page);
+    try {
+        IdHTTP1.GetToStream(webmain, page);
+    } catch (const std::exception& e) {
+        LogEvent("fetch " + webmain + " failed: " + DescribeNetworkFailure(e));
+        throw;
+    }
+    LogEvent("fetch " + webmain + ": HTTP " + std::to_string(IdHTTP1.ResponseCode()) + ", " +
+             std::to_string(page.Size()) + " bytes, " + std::to_string(clock.Now() - start) +
+             " ms");
     return page.Bytes();
 }
 
 void TForm1::StoreFetchedPage() {
+    const std::string page = FetchPage();
     // Written whole or not at all: a failed write leaves the previous page in place.
-    ReplaceFileAtomically(LocalPageFile(), FetchPage());
+    try {
+        ReplaceFileAtomically(LocalPageFile(), page);
+    } catch (const std::exception& e) {
+        LogEvent("storing the page failed: " + DescribeFailure(e));
+        throw;
+    }
     localPageNotUploaded_ = true;
 }
 
 void TForm1::UploadLocalPage(TResultForm& window) {
-    IdFTP1.StoreFile(LocalPageFile(), RemotePageName(), false);
+    StoreLocalPageOnServer();
     localPageNotUploaded_ = false;
     ShowResultWindow(window);
 }
 
-void TForm1::WaitForSiteCheck(TTimer& timer, TButton& next) {
+bool TForm1::WaitForSiteCheck(TTimer& timer, TButton& next) {
     if (Label7.Caption() == kSiteOpenSucceeded) {
         timer.SetEnabled(false);
         // The next step runs on the retries this wait has left; only after it does the
         // counter start again.
         next.Click();
         RetryCount = 0;
-    } else if (RetryCount < kRetryLimit) {
+        return false;
+    }
+    if (RetryCount < kRetryLimit) {
         ++RetryCount;
+        LogEvent("site check: " + webmain + " not open yet, opening it again (retry " +
+                 std::to_string(RetryCount) + ")");
         Label7.SetVisible(true);
         WebBrowser1.Navigate(webmain);
-    } else {
-        timer.SetEnabled(false);
-        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+        return false;
     }
+    timer.SetEnabled(false);
+    LogEvent("site check: " + webmain + " did not open, giving up this run");
+    return true;
 }
 
 void TForm1::ShowResultWindow(TResultForm& window) {
@@ -77,6 +100,7 @@ void TForm1::Button11Click() {
         // The browser holds no HTML document (a download, an image): the site did not answer
         // with a home page, which is what the failure text says.
         Label7.SetCaption(kSiteOpenFailed);
+        LogEvent("site check: " + webmain + " shows no HTML document");
         return;
     }
     Memo7.SetText(html);
@@ -84,8 +108,10 @@ void TForm1::Button11Click() {
     // Only the browser's own error pages, byte for byte, count as failure.
     if (shown == Memo5.Text() || shown == Memo6.Text()) {
         Label7.SetCaption(kSiteOpenFailed);
+        LogEvent("site check: " + webmain + " shows the browser's error page");
     } else {
         Label7.SetCaption(kSiteOpenSucceeded);
+        LogEvent("site check: " + webmain + " is open");
     }
 }
 
@@ -100,12 +126,14 @@ void TForm1::Timer5Timer() {
 void TForm1::Timer6Timer() {
     Timer6.SetEnabled(false);
     if (SingleCheckCount > 3) {
-        Application().MessageBox(kSiteGaveUp, kTitleNotice, TMessageBoxIcon::mbError);
+        LogEvent("single conversion: " + webmain + " did not open, giving up");
+        ReportFailure(TFailureKind::ErrorBox, kSiteGaveUp);
         SingleCheckCount = 0;
         Button1.SetEnabled(true);
         Button6.SetEnabled(true);
         Button7.SetEnabled(true);
         Button4.SetEnabled(true);
+        EndSingleConversion(false);
         return;
     }
     if (Label7.Caption() == kSiteOpenSucceeded) {
@@ -121,26 +149,30 @@ void TForm1::Button13Click() {
     try {
         StoreFetchedPage();
     } catch (const std::exception&) {
-        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+        ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
         Button1.SetEnabled(true);
         Button6.SetEnabled(true);
         Button7.SetEnabled(true);
         Button4.SetEnabled(true);
+        EndSingleConversion(false);
         return;
     }
     Button14.Click();
 }
 
 void TForm1::Button14Click() {
+    bool uploaded = false;
     try {
         UploadLocalPage(Application().Form<TForm7>());
+        uploaded = true;
     } catch (const std::exception&) {
-        Application().ShowMessage(kUploadFailed);
+        ReportFailure(TFailureKind::PlainDialog, kUploadFailed);
     }
     Button1.SetEnabled(true);
     Button6.SetEnabled(true);
     Button7.SetEnabled(true);
     Button4.SetEnabled(true);
+    EndSingleConversion(uploaded);
 }
 
 }  // namespace velomaris

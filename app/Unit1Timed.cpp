@@ -1,10 +1,12 @@
-// The timed update: once per start of the mode, when the local clock reads timingtime ("HH-MM"),
-// open the site, wait for a successful check, fetch and store the page and upload it.
+// The timed update: every day when the local clock reads timingtime ("HH-MM"), open the site,
+// wait for a successful check, fetch and store the page and upload it. After each run, whether
+// it worked or not, the clock watch is armed again for the next day.
 #include <string_view>
 
 #include "app/Unit1.h"
 #include "app/WorkflowMessages.h"
 #include "platform/Files.h"
+#include "platform/Log.h"
 #include "platform/ui/Application.h"
 #include "windows/Unit8.h"
 
@@ -27,13 +29,23 @@ void TForm1::Timer3Timer() {
     if (Edit6.Text() != "1") {
         return;
     }
+    const TDateTimeParts now = Application().GetClock().LocalNow();
     char clock[5];
-    FormatClockText(Application().GetClock().LocalNow(), clock);
+    FormatClockText(now, clock);
     if (std::string_view(clock, sizeof clock) != timingtime) {
         return;
     }
-    // One run per start: nothing enables the clock watch again.
+    // The clock watch is armed again right after a run, still inside this minute.
+    TDateTimeParts minuteStart = now;
+    minuteStart.second = 0;
+    minuteStart.millisecond = 0;
+    const std::int64_t minute = FromUtcParts(minuteStart) / 60000;
+    if (minute == lastTimedRunMinute_) {
+        return;
+    }
+    lastTimedRunMinute_ = minute;
     Timer3.SetEnabled(false);
+    LogEvent("timed update: opening " + webmain);
     // The check timer runs before the navigation starts, so a navigation the browser refuses
     // still ends the run with its message.
     Timer7.SetEnabled(true);
@@ -44,8 +56,12 @@ void TForm1::Timer7Timer() {
     if (Edit6.Text() != "1") {
         return;
     }
-    // When the retries run out this start's single run ends: the clock watch stays off.
-    WaitForSiteCheck(Timer7, Button16);
+    if (WaitForSiteCheck(Timer7, Button16)) {
+        // Today's run gave up; tomorrow's starts with the whole retry budget.
+        RetryCount = 0;
+        ArmNextTimedRun();
+        ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
+    }
 }
 
 void TForm1::Button16Click() {
@@ -55,7 +71,8 @@ void TForm1::Button16Click() {
     try {
         StoreFetchedPage();
     } catch (const std::exception&) {
-        Application().MessageBox(kConversionFailed, kTitleNotice, TMessageBoxIcon::mbError);
+        ArmNextTimedRun();
+        ReportFailure(TFailureKind::ErrorBox, kConversionFailed);
         return;
     }
     Button17.Click();
@@ -68,8 +85,11 @@ void TForm1::Button17Click() {
     try {
         UploadLocalPage(Application().Form<TForm8>());
     } catch (const std::exception&) {
-        Application().ShowMessage(kUploadFailed);
+        ArmNextTimedRun();
+        ReportFailure(TFailureKind::PlainDialog, kUploadFailed);
+        return;
     }
+    ArmNextTimedRun();
 }
 
 }  // namespace velomaris

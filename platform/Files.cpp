@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/DataDirectory.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,7 +113,7 @@ std::string ProgramDirectory() {
         throw Exception(std::string("Cannot find the program directory. ") + std::strerror(errno));
     }
     path->erase(path->rfind('/') + 1);
-    return Utf8ToGbk(*path);
+    return ProgramNameForDirectory(*path);
 }
 
 ScopedProgramDirectory::ScopedProgramDirectory(std::string gbkDirectoryWithSlash) {

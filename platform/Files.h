@@ -25,7 +25,8 @@ void ReplaceFileAtomically(const std::string& gbkPath, std::string_view bytes,
 // whatever a test has overridden; std::nullopt with errno set when it cannot be read.
 std::optional<std::string> RunningExecutableOsPath();
 
-// The directory of the running executable, in GBK, with a trailing "/".
+// The directory of the running executable, with a trailing "/", as ProgramNameForDirectory
+// names it.
 std::string ProgramDirectory();
 
 // Points ProgramDirectory() somewhere else for as long as it lives (tests only: the program

@@ -1,5 +1,7 @@
 #include "settings/ProfileFile.h"
 
+#include "platform/DataDirectory.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -394,7 +396,7 @@ void TProfileFile::WriteInteger(std::string_view section, std::string_view key,
 }
 
 std::string SettingsFilePath() {
-    return ProgramDirectory() + "setfile.ini";
+    return DataDirectory() + SettingsFileName();
 }
 
 }  // namespace velomaris

@@ -59,7 +59,8 @@ private:
     std::string path_;
 };
 
-// The settings file of the program: "setfile.ini" in the program directory.
+// The settings file of the program: "setfile.ini" in the program directory, or the file
+// chosen with UseSettingsFile.
 std::string SettingsFilePath();
 
 }  // namespace velomaris

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/app/WorkflowFixture.h"
+#include "tests/support/TextCount.h"
 #include "windows/Unit5.h"
 
 namespace velomaris {
@@ -19,12 +20,6 @@ protected:
     // later.
     void StartMode() {
         ShowAndLogIn();
-        harness.UserClick(form->Button6);
-        ASSERT_EQ(form->Edit5.Text(), "1");
-    }
-    // Restarts a halted mode as the user does: stop, then start.
-    void RestartMode() {
-        harness.UserClick(form->Button6);
         harness.UserClick(form->Button6);
         ASSERT_EQ(form->Edit5.Text(), "1");
     }
@@ -141,15 +136,12 @@ TEST_F(WorkflowDifferentialTest, TheRetryBudgetIsSharedBetweenReopenedNavigation
         EXPECT_EQ(http.Requests(kPagePath) - before, row.fetchAttempts);
         EXPECT_EQ(harness.Messages(),
                   (std::vector<TMessageBoxRecord>{ErrorBox(kConversionFailedText)}));
-        // Given up: the counter is back at 0, the cycle halted with the flag still on.
+        // Given up for this cycle: the counter is back at 0 and the next period is armed.
         EXPECT_EQ(form->RetryCount, 0);
-        EXPECT_FALSE(form->Timer2.Enabled());
+        EXPECT_TRUE(form->Timer2.Enabled());
         EXPECT_FALSE(form->Timer4.Enabled());
         EXPECT_EQ(form->Edit5.Text(), "1");
         EXPECT_EQ(form->Button6.Caption(), "停止差异更新");
-        harness.Advance(3 * kPeriod);
-        EXPECT_EQ(http.Requests(kPagePath) - before, row.fetchAttempts);
-        RestartMode();
     }
 }
 
@@ -194,43 +186,61 @@ TEST_F(WorkflowDifferentialTest, UploadAttemptsGetWhatTheCheckAndTheFetchLeft) {
         EXPECT_EQ(harness.Messages(),
                   (std::vector<TMessageBoxRecord>{PlainDialog(kUploadFailedText)}));
         EXPECT_EQ(form->RetryCount, 0);
-        EXPECT_FALSE(form->Timer2.Enabled());
-        RestartMode();
+        EXPECT_TRUE(form->Timer2.Enabled());
     }
 }
 
-TEST_F(WorkflowDifferentialTest, AHaltedCheckLeavesTheCounterAtThreeForTheNextStart) {
+// An outage must not stop an unattended updater: the cycle that gave up is reported, and the
+// next period runs with the whole retry budget.
+TEST_F(WorkflowDifferentialTest, ACycleThatGaveUpOnTheSiteIsFollowedByTheNextPeriod) {
+    http.SetPage(kPagePath, "after the outage");
     StartMode();
     BrowserShows(ErrorPage());
     RunCycle(3);
     EXPECT_EQ(page->Navigations().size(), 4u);
     EXPECT_EQ(harness.Messages(),
               (std::vector<TMessageBoxRecord>{ErrorBox(kConversionFailedText)}));
-    EXPECT_EQ(form->RetryCount, 3);
+    EXPECT_EQ(form->RetryCount, 0);
     EXPECT_FALSE(form->Timer4.Enabled());
-    EXPECT_FALSE(form->Timer2.Enabled());
-    EXPECT_EQ(form->Edit5.Text(), "1");
-    harness.Advance(5 * kPeriod);
-    EXPECT_EQ(page->Navigations().size(), 4u);
+    EXPECT_TRUE(form->Timer2.Enabled());
 
-    // Restarted: the first failed look halts at once, without re-opening the site.
+    // The site is back: the next period converts and uploads, without another message.
     harness.ClearMessages();
-    RestartMode();
-    RunCycle();
-    EXPECT_EQ(page->Navigations().size(), 5u);
-    EXPECT_EQ(harness.Messages().size(), 1u);
-    EXPECT_EQ(form->RetryCount, 3);
+    BrowserFailsFirst(2);
+    RunCycle(2);
+    EXPECT_EQ(page->Navigations().size(), 7u);
+    EXPECT_EQ(ReadIfExists(RemotePage()), "after the outage");
+    EXPECT_TRUE(form->Timer2.Enabled());
+    EXPECT_TRUE(harness.Messages().empty()) << ToString(harness.Messages().front());
+}
 
-    // Restarted with a site that opens: the fetch gets no retry.
-    harness.ClearMessages();
-    BrowserShows(kRealPageHtml);
-    http.FailNext(kPagePath, 1);
-    RestartMode();
-    RunCycle();
-    EXPECT_EQ(http.Requests(kPagePath), 1);
+// A box the user has not closed yet must not stop the cycles, and must not be joined by one
+// more box per failed period: the later failures go to the log only.
+TEST_F(WorkflowDifferentialTest, FailuresWhileAFailureBoxIsOpenGiveOneBox) {
+    StartMode();
+    BrowserShows(ErrorPage());
+    bool first = true;
+    harness.WhileBoxOpen([&](const TMessageBoxRecord&) {
+        if (first) {
+            first = false;
+            // Two more cycles fail for good while the user looks elsewhere.
+            RunCycle(3);
+            RunCycle(3);
+        }
+    });
+    RunCycle(3);
     EXPECT_EQ(harness.Messages(),
               (std::vector<TMessageBoxRecord>{ErrorBox(kConversionFailedText)}));
-    EXPECT_EQ(form->RetryCount, 0);
+    EXPECT_EQ(page->Navigations().size(), 12u);
+    EXPECT_TRUE(form->Timer2.Enabled());
+    const std::string log = dir.Read("velomaris.log");
+    EXPECT_EQ(CountOccurrences(log, "another failure box is open"), 2u) << log;
+
+    // Once the box is closed, the next failure shows a box again.
+    harness.WhileBoxOpen({});
+    harness.ClearMessages();
+    RunCycle(3);
+    EXPECT_EQ(harness.Messages().size(), 1u);
 }
 
 TEST_F(WorkflowDifferentialTest, AVersionWhoseUploadFailedIsUploadedByTheNextCycleThatCan) {
@@ -241,13 +251,12 @@ TEST_F(WorkflowDifferentialTest, AVersionWhoseUploadFailedIsUploadedByTheNextCyc
     RunCycle();
     EXPECT_EQ(harness.Messages(), (std::vector<TMessageBoxRecord>{PlainDialog(kUploadFailedText)}));
     EXPECT_EQ(ReadIfExists(LocalPage()), "version 1");
-    EXPECT_FALSE(form->Timer2.Enabled());
+    EXPECT_TRUE(form->Timer2.Enabled());
     EXPECT_FALSE(harness.App().Form<TForm5>().Visible());
     UnblockUploads();
 
     // The page has not changed, yet the version the server lacks goes up.
     harness.ClearMessages();
-    RestartMode();
     RunCycle();
     EXPECT_EQ(ReadIfExists(RemotePage()), "version 1");
     EXPECT_TRUE(harness.App().Form<TForm5>().Visible());

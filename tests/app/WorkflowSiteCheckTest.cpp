@@ -202,8 +202,9 @@ TEST_F(WorkflowSiteCheckTest, AFailedLocalWriteIsReportedAndLeavesNothingBehind)
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
+    // The log beside the settings file is the only other file.
     EXPECT_EQ(names, (std::vector<std::string>{"checkweb.html", "checkweb2.html", "index.html",
-                                               "setfile.ini"}));
+                                               "setfile.ini", "velomaris.log"}));
 }
 
 // A navigation the browser refuses is reported by the general error report; the polls still
@@ -227,8 +228,11 @@ TEST_F(WorkflowSiteCheckTest, AFailedUploadShowsThePlainDialogWithThePageAlready
         const char* what;
         bool logIn;
     };
+    // Without any login the upload does not log in by itself: only a connection a login
+    // opened is replaced when it is lost.
+    int conversions = 0;
     for (const Row row :
-         {Row{"upload refused by the server", true}, Row{"never logged in", false}}) {
+         {Row{"never logged in", false}, Row{"upload refused by the server", true}}) {
         SCOPED_TRACE(row.what);
         if (!form->Visible()) {
             ShowMainWindow();
@@ -236,9 +240,6 @@ TEST_F(WorkflowSiteCheckTest, AFailedUploadShowsThePlainDialogWithThePageAlready
         if (row.logIn) {
             harness.UserClick(form->Button2);
             BlockUploads();
-        } else {
-            form->IdFTP1.CloseConnection();
-            UnblockUploads();
         }
         harness.ClearMessages();
         BrowserShows(kRealPageHtml);
@@ -247,7 +248,7 @@ TEST_F(WorkflowSiteCheckTest, AFailedUploadShowsThePlainDialogWithThePageAlready
         EXPECT_EQ(harness.Messages(),
                   (std::vector<TMessageBoxRecord>{PlainDialog(kUploadFailedText)}));
         EXPECT_EQ(ReadIfExists(LocalPage()), "<html>page</html>");
-        EXPECT_EQ(http.Requests(kPagePath), row.logIn ? 1 : 2);
+        EXPECT_EQ(http.Requests(kPagePath), ++conversions);
         ExpectBarEnabled(true);
         EXPECT_FALSE(harness.App().Form<TForm7>().Visible());
     }

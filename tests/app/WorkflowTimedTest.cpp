@@ -74,7 +74,7 @@ TEST_F(WorkflowTimedTest, TheClockMatchesOnlyAWellFormedTimeAndOnlyInsideItsMinu
     }
 }
 
-TEST_F(WorkflowTimedTest, ARunStoresTheRawPageUploadsItAndReportsOncePerStart) {
+TEST_F(WorkflowTimedTest, ARunStoresTheRawPageUploadsItAndReportsEveryDayOnceInItsMinute) {
     const std::string body = "<html>\nraw\r\n</html>\n";
     http.SetPage(kPagePath, body);
     StartModeAt("08-05", 8, 4, 59);
@@ -93,23 +93,37 @@ TEST_F(WorkflowTimedTest, ARunStoresTheRawPageUploadsItAndReportsOncePerStart) {
     EXPECT_EQ(result.sLabel2.Caption(), http.Url("dir"));
     EXPECT_EQ(result.sLabel4.Caption(), http.Url("dir/index.html"));
     EXPECT_EQ(form->RetryCount, 0);
-    EXPECT_FALSE(form->Timer3.Enabled());
     EXPECT_FALSE(form->Timer7.Enabled());
     EXPECT_EQ(form->Button7.Caption(), "停止定时更新");
     EXPECT_EQ(form->Edit6.Text(), "1");
     EXPECT_TRUE(harness.Messages().empty()) << ToString(harness.Messages().front());
 
-    // The next day at the same time nothing runs: one run per start of the mode.
-    harness.Advance(24LL * 3600 * 1000);
+    // The clock watch is armed again at once, yet never runs twice in the same minute.
+    EXPECT_TRUE(form->Timer3.Enabled());
+    harness.Advance(57990);  // to 08:05:59.990
     EXPECT_EQ(page->Navigations().size(), 1u);
-    EXPECT_EQ(http.Requests(kPagePath), 1);
+    harness.Advance(600000);
+    EXPECT_EQ(page->Navigations().size(), 1u);
+
+    // The next day at the same time the page is converted again.
+    harness.App().Form<TForm8>().Hide();
+    ::unlink(RemotePage().c_str());
+    http.SetPage(kPagePath, "day two");
+    harness.Clock().SetLocalTime({2010, 9, 1, 8, 4, 59, 995});
+    harness.Advance(10);
+    EXPECT_EQ(page->Navigations().size(), 2u);
+    harness.Advance(1000);
+    EXPECT_EQ(http.Requests(kPagePath), 2);
+    EXPECT_EQ(ReadIfExists(RemotePage()), "day two");
+    EXPECT_TRUE(harness.App().Form<TForm8>().Visible());
+    EXPECT_TRUE(form->Timer3.Enabled());
 
     // A restart inside the matching minute runs at once.
     SetClock(8, 5, 30);
     harness.UserClick(form->Button7);
     harness.UserClick(form->Button7);
     harness.Advance(10);
-    EXPECT_EQ(page->Navigations().size(), 2u);
+    EXPECT_EQ(page->Navigations().size(), 3u);
 }
 
 TEST_F(WorkflowTimedTest, ASiteThatNeverPassesIsReopenedThreeTimesThenReported) {
@@ -123,10 +137,13 @@ TEST_F(WorkflowTimedTest, ASiteThatNeverPassesIsReopenedThreeTimesThenReported) 
     harness.Advance(1);
     EXPECT_EQ(harness.Messages(),
               (std::vector<TMessageBoxRecord>{ErrorBox(kConversionFailedText)}));
-    EXPECT_EQ(form->RetryCount, 3);
+    // The next day's run starts with the whole budget.
+    EXPECT_EQ(form->RetryCount, 0);
     EXPECT_FALSE(form->Timer7.Enabled());
-    EXPECT_FALSE(form->Timer3.Enabled());
+    EXPECT_TRUE(form->Timer3.Enabled());
     EXPECT_EQ(http.Requests(kPagePath), 0);
+    harness.Advance(60000);
+    EXPECT_EQ(page->Navigations().size(), 4u);
 }
 
 TEST_F(WorkflowTimedTest, ACounterLeftAtThreeEndsTheRunAtTheFirstFailedLook) {
@@ -176,7 +193,8 @@ TEST_F(WorkflowTimedTest, FetchAndUploadFailuresEndTheRunWithTheirMessagesAndNoR
         EXPECT_EQ(http.Requests(kPagePath) - before, 1);
         EXPECT_EQ(ReadIfExists(LocalPage()), row.fetchFails ? "previous" : "<html>page</html>");
         EXPECT_FALSE(harness.App().Form<TForm8>().Visible());
-        EXPECT_FALSE(form->Timer3.Enabled());
+        // Armed for the next day, not for this minute again.
+        EXPECT_TRUE(form->Timer3.Enabled());
         EXPECT_FALSE(form->Timer7.Enabled());
         harness.Advance(60000);
         EXPECT_EQ(harness.Messages().size(), 1u);

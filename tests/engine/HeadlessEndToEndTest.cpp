@@ -21,6 +21,7 @@
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/PhpServerFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TextCount.h"
 
 namespace velomaris {
 namespace {
@@ -56,14 +57,6 @@ std::int64_t ModifiedNs(const std::string& path) {
         return -1;
     }
     return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 // Runs velomaris-set-ftp-password on the file with the password (UTF-8) on its standard
@@ -106,7 +99,7 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     PhpServerFixture site(kRouter);
     ReplaceFile(site.Root(), "page.html", kFirstPage);
     const std::string requests = site.Root().File("requests.log");
-    auto requestCount = [&requests] { return Count(ReadBytes(requests), "\n"); };
+    auto requestCount = [&requests] { return CountOccurrences(ReadBytes(requests), "\n"); };
 
     TempDir dir;
     CopyHeadlessProgram(dir);
@@ -130,7 +123,9 @@ TEST(HeadlessEndToEndTest, TheDifferentialUpdateUploadsTheFirstAndEveryChangedPa
     // address of the uploaded page.
     const std::string pageAddress =
         "http://127.0.0.1:" + std::to_string(site.Port()) + "/index.html";
-    auto uploads = [&program, &pageAddress] { return Count(program.Output(), pageAddress); };
+    auto uploads = [&program, &pageAddress] {
+        return CountOccurrences(program.Output(), pageAddress);
+    };
 
     // Login, three seconds, one second, the check's five seconds: the first cycle uploads.
     ASSERT_TRUE(program.WaitUntil([&] { return uploads() >= 1; }, 25s)) << program.Output();

@@ -16,13 +16,18 @@ class FtpServerFixture {
 public:
     // Starts the server and waits until it listens; raises std::runtime_error with the
     // server's own output when it cannot start (pyftpdlib missing, for example).
-    FtpServerFixture();
+    // idleTimeoutSeconds > 0: the server drops a control connection idle that long, with a
+    // 421 reply, as real servers do (0: pyftpdlib's own 300 s).
+    explicit FtpServerFixture(int idleTimeoutSeconds = 0);
     ~FtpServerFixture();
     FtpServerFixture(const FtpServerFixture&) = delete;
     FtpServerFixture& operator=(const FtpServerFixture&) = delete;
 
     int Port() const { return port_; }
     const std::string& User() const { return user_; }
+    // Makes the server drop every control connection now, with a 421 reply first or without a
+    // word, and returns once it has.
+    void DropControlConnections(bool with421) const;
     const std::string& Password() const { return password_; }
     // The user's home directory (the FTP root), with a trailing "/".
     std::string Home() const { return dir_.Path() + "home/"; }

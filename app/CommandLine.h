@@ -1,0 +1,40 @@
+// The command lines of velomaris-headless and velomaris-set-ftp-password, parsed into what the
+// program is asked to do; the programs' main functions only act on the result.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velomaris {
+
+// Exit statuses shared by both programs.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct THeadlessCommand {
+    enum class TAction { Run, Help, Version, BadUsage };
+    TAction action = TAction::Run;
+    bool once = false;
+    std::string configPath;  // as given (the file system's bytes); empty: setfile.ini beside
+    std::string error;       // for BadUsage: what was wrong
+};
+
+// Options: --help, --version, --config PATH (or --config=PATH), --once. Help and version win
+// over everything else given with them.
+THeadlessCommand ParseHeadlessCommandLine(const std::vector<std::string>& arguments);
+std::string HeadlessUsage();
+
+struct TSetPasswordCommand {
+    enum class TAction { Store, Help, BadUsage };
+    TAction action = TAction::BadUsage;
+    std::string settingsPath;
+    std::string error;
+};
+
+// One argument, the settings file; "--help" asks for help, and no other argument may start
+// with "-" (a mistyped option must never become a file of that name).
+TSetPasswordCommand ParseSetPasswordCommandLine(const std::vector<std::string>& arguments);
+std::string SetPasswordUsage();
+
+}  // namespace velomaris
