@@ -10,6 +10,7 @@
 #include "windows/Unit7.h"
 #include "windows/Unit8.h"
 #include "windows/Unit9.h"
+#include "windows/WindowLayouts.h"
 
 namespace velomaris {
 
@@ -17,14 +18,15 @@ void CreateForms(TApplication& app) {
     // The settings windows make the main window re-read its settings through its hidden
     // reload button after each save.
     auto& main = app.CreateForm<TForm1>();
-    app.CreateForm<TForm2>(main.sButton1);
-    app.CreateForm<TForm3>();
-    app.CreateForm<TForm4>(main.sButton1);
-    app.CreateForm<TForm5>();
-    app.CreateForm<TForm6>();
-    app.CreateForm<TForm7>();
-    app.CreateForm<TForm8>();
-    app.CreateForm<TForm9>();
+    main.SetLayout(Form1Layout());
+    app.CreateForm<TForm2>(main.sButton1).SetLayout(Form2Layout());
+    app.CreateForm<TForm3>().SetLayout(Form3Layout());
+    app.CreateForm<TForm4>(main.sButton1).SetLayout(Form4Layout());
+    app.CreateForm<TForm5>().SetLayout(ResultFormLayout());
+    app.CreateForm<TForm6>().SetLayout(Form6Layout());
+    app.CreateForm<TForm7>().SetLayout(ResultFormLayout());
+    app.CreateForm<TForm8>().SetLayout(ResultFormLayout());
+    app.CreateForm<TForm9>().SetLayout(Form9Layout());
 }
 
 }  // namespace velomaris

@@ -8,18 +8,15 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/Forms.h"
 #include "app/HeadlessBrowserEngine.h"
+#include "app/ProgramStart.h"
 #include "app/Unit1.h"
-#include "net/IdWait.h"
-#include "platform/Clock.h"
 #include "platform/DataDirectory.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessBackend.h"
-#include "platform/ui/TerminationSignals.h"
 #include "settings/ProfileFile.h"
 #include "windows/ResultForm.h"
 
@@ -90,38 +87,37 @@ int main(int argc, char** argv) {
             std::cerr << "velomaris-headless: " << GbkToUtf8(Utf8SettingsMessage()) << std::endl;
             return kExitUsage;
         }
-        RealClock clock;
-        THeadlessBackend backend(clock);
-        backend.SetMessagePolicy(PrintingMessagePolicy(std::cerr));
-        TApplication app(backend, clock);
-        // Before any other thread starts, so every thread leaves the signals to this one.
-        // The request also ends a network wait under way, so no state delays the end.
-        TTerminationSignals signals([&app] {
-            RequestTermination();
-            app.Terminate();
-        });
-        app.SetTitle("Velomaris");
-        ProgramLog().EchoTo(&std::cerr);
-        CreateForms(app);
-        // The page browser loads pages for the site check. The side browser keeps its blank
-        // engine: its page is only ever looked at in a window, which this program has none of,
-        // and loading it would reach out to the internet at every start (tests included).
-        auto& form = app.Form<TForm1>();
-        form.WebBrowser1.UseEngine(std::make_unique<THeadlessBrowserEngine>());
-        PrintResultWindows(app, std::cerr);
         // A single conversion that is interrupted has not uploaded anything.
         int exitStatus = command.once ? kExitFailed : kExitOk;
-        if (command.once) {
-            form.SkipStartupModes = true;
-            form.OnSingleConversionEnd = [&app, &exitStatus](bool uploaded) {
-                exitStatus = uploaded ? kExitOk : kExitFailed;
-                app.Terminate();
-            };
-            // Runs once the start-up sequence of the first showing is done.
-            app.Post([&form] { form.LogInAndConvertOnce(); });
-        }
-        app.Run();
-        return exitStatus;
+        TProgramStart start;
+        start.programName = "velomaris-headless";
+        start.failureStatus = kExitFailed;
+        start.makeBackend = [](Clock& clock) {
+            auto backend = std::make_unique<THeadlessBackend>(clock);
+            backend->SetMessagePolicy(PrintingMessagePolicy(std::cerr));
+            return backend;
+        };
+        start.prepare = [&command, &exitStatus](TApplication& app, TUiBackend&) {
+            ProgramLog().EchoTo(&std::cerr);
+            // The page browser loads pages for the site check. The side browser keeps its
+            // blank engine: its page is only ever looked at in a window, which this program has
+            // none of, and loading it would reach out to the internet at every start (tests
+            // included).
+            auto& form = app.Form<TForm1>();
+            form.WebBrowser1.UseEngine(std::make_unique<THeadlessBrowserEngine>());
+            PrintResultWindows(app, std::cerr);
+            if (command.once) {
+                form.SkipStartupModes = true;
+                form.OnSingleConversionEnd = [&app, &exitStatus](bool uploaded) {
+                    exitStatus = uploaded ? kExitOk : kExitFailed;
+                    app.Terminate();
+                };
+                // Runs once the start-up sequence of the first showing is done.
+                app.Post([&form] { form.LogInAndConvertOnce(); });
+            }
+        };
+        start.exitStatus = [&exitStatus] { return exitStatus; };
+        return RunProgram(start);
     } catch (const Exception& e) {
         std::cerr << "velomaris-headless: " << GbkToUtf8(e.Message()) << std::endl;
     } catch (const std::exception& e) {

@@ -87,6 +87,7 @@ TForm1::TForm1(TApplication& app)
     Label7.SetVisible(false);
     Edit3.SetPasswordChar('*');
     TrayIcon1.SetCallbackMessage(kTrayCallbackMessage);
+    PopupMenu1.SetKind(TMenuKind::mkPopup);
 
     // The program runs unattended for days. A server that accepts the connection and then
     // stays silent would otherwise hold the window, and every later cycle, for ever: a minute

@@ -34,6 +34,12 @@ void TForm1::WndProc(TMessage& message) {
 void TForm1::FormCloseQuery(bool& canClose) {
     // Every close request only hides the window; timers and workflows keep running.
     canClose = false;
+    // A desktop without a notification area would leave a hidden window no way back: there
+    // the window goes to the taskbar instead.
+    if (!Application().Backend().SystemTrayAvailable()) {
+        Application().Minimize();
+        return;
+    }
     Hide();
 }
 

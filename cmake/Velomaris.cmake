@@ -32,3 +32,10 @@ function(velomaris_copy_templates target)
                                $<TARGET_FILE_DIR:${target}>/${template})
   endforeach()
 endfunction()
+
+# The application icon the desktop program loads from its own directory.
+function(velomaris_copy_icon target)
+  add_custom_command(TARGET ${target} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/resources/velomaris.png
+                             $<TARGET_FILE_DIR:${target}>/velomaris.png)
+endfunction()

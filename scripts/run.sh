@@ -4,7 +4,9 @@
 # (pyftpdlib) on free loopback ports, and runs velomaris-headless against them with the
 # differential update starting at launch. Everything lives in build/demo/: the program runs
 # from a copy there with its own setfile.ini, so a setfile.ini of yours elsewhere is never
-# touched. Ctrl+C stops everything this script started.
+# touched. With a desktop (DISPLAY or WAYLAND_DISPLAY set) the demo runs the desktop program
+# velomaris with its windows and tray icon; without one, velomaris-headless in the terminal.
+# Ctrl+C (or the tray menu's "退出软件") stops everything this script started.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/setup.sh"
@@ -16,9 +18,16 @@ ftphome="$demo/ftp"
 rm -rf "$site" "$ftphome"
 mkdir -p "$site" "$ftphome/www"
 cp "$root/scripts/demo/index.php" "$site/index.php"
-for file in velomaris-headless checkweb.html checkweb2.html; do
+program=velomaris-headless
+if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ -x "$root/build/app/velomaris" ]; then
+  program=velomaris
+fi
+for file in "$program" checkweb.html checkweb2.html; do
   cp "$root/build/app/$file" "$demo/$file"
 done
+if [ "$program" = velomaris ]; then
+  cp "$root/build/app/velomaris.png" "$demo/velomaris.png"
+fi
 
 pids=()
 stop_all() {
@@ -76,10 +85,11 @@ cat <<INFO
 Velomaris demo
   dynamic site:    http://127.0.0.1:$site_port/index.php  (its text changes every minute)
   FTP server:      127.0.0.1:$ftp_port, user "demo", empty password, home $ftphome
-  program:         $demo/velomaris-headless, settings in $demo/setfile.ini
+  program:         $demo/$program, settings in $demo/setfile.ini
   uploaded copy:   $ftphome/www/index.html  (the local copy: $demo/index.html)
 Every 20 seconds Velomaris fetches the page and uploads it when it changed; each upload
-prints its result window below. Press Ctrl+C to stop.
+shows its result window (velomaris) or prints it below (velomaris-headless). Press Ctrl+C to
+stop.
 
 To point Velomaris at your own site, copy build/app/velomaris-headless, checkweb.html and
 checkweb2.html into a directory of your own and put a setfile.ini beside them (GBK, like
@@ -92,6 +102,6 @@ from its standard input and writes it. README.md says more.
 
 INFO
 
-"$demo/velomaris-headless" &
+"$demo/$program" &
 pids+=($!)
 wait "${pids[-1]}"

@@ -2,12 +2,18 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Form.h"
+#include "platform/ui/UiBackend.h"
 
 namespace velomaris {
 
 TWebBrowser::TWebBrowser(TForm& owner, std::string name)
     : TControl(&owner, std::move(name)), self_(std::make_shared<TWebBrowser*>(this)) {
-    SetEngine(std::make_unique<TBlankBrowserEngine>());
+    std::unique_ptr<TBrowserEngine> engine =
+        owner.Application().Backend().CreateBrowserEngine(*this);
+    if (engine == nullptr) {
+        engine = std::make_unique<TBlankBrowserEngine>();
+    }
+    SetEngine(std::move(engine));
 }
 
 TWebBrowser::~TWebBrowser() {

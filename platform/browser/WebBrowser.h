@@ -13,7 +13,8 @@ namespace velomaris {
 
 class TWebBrowser : public TControl {
 public:
-    // Starts with a blank engine (navigations never complete) until UseEngine gives it one.
+    // Starts with the engine the backend creates for it, else with a blank engine
+    // (navigations never complete) until UseEngine gives it one.
     TWebBrowser(TForm& owner, std::string name);
     ~TWebBrowser() override;
 
@@ -25,6 +26,7 @@ public:
         return ref;
     }
     void SetEngine(std::unique_ptr<TBrowserEngine> engine);
+    TBrowserEngine& Engine() const { return *engine_; }
 
     bool Silent() const { return silent_; }
     void SetSilent(bool silent);

@@ -29,6 +29,11 @@ void TApplication::Terminate() {
     backend_.Wake();
 }
 
+void TApplication::Minimize() {
+    minimized_ = true;
+    backend_.MinimizeApplication(*this);
+}
+
 void TApplication::Restore() {
     minimized_ = false;
     backend_.RestoreApplication(*this);

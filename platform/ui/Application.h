@@ -89,7 +89,7 @@ public:
     void SetForegroundForm(TForm& form) { foregroundForm_ = &form; }
     // The application's taskbar entry: minimised (all its windows out of sight) or normal.
     bool Minimized() const { return minimized_; }
-    void Minimize() { minimized_ = true; }
+    void Minimize();
     // Shows the taskbar entry and restores it to its normal state.
     void Restore();
 

@@ -9,6 +9,18 @@ namespace velomaris {
 
 class TForm;
 
+// What about a control changed, as the backend is told.
+enum class TChange {
+    chText,  // Caption / Text
+    chEnabled,
+    chVisible,
+    chHint,
+    chChecked,     // check boxes and radio buttons
+    chItems,       // the list of a combo box
+    chItemIndex,   // the selected item of a combo box
+    chActivePage,  // the tab on top of a page control
+};
+
 // A named part of a form. Components are members of their form and register with it, so the
 // form can list them in creation order and find them by name.
 class TComponent {
@@ -40,16 +52,16 @@ public:
     TControl(TForm* owner, std::string name, std::string caption = {});
 
     const std::string& Caption() const { return text_; }
-    void SetCaption(std::string caption) { text_ = std::move(caption); }
+    void SetCaption(std::string caption) { SetText(std::move(caption)); }
     const std::string& Text() const { return text_; }
-    void SetText(std::string text) { text_ = std::move(text); }
+    void SetText(std::string text);
 
     bool Enabled() const { return enabled_; }
-    void SetEnabled(bool enabled) { enabled_ = enabled; }
+    void SetEnabled(bool enabled);
     bool Visible() const { return visible_; }
-    virtual void SetVisible(bool visible) { visible_ = visible; }
+    virtual void SetVisible(bool visible);
     const std::string& Hint() const { return hint_; }
-    void SetHint(std::string hint) { hint_ = std::move(hint); }
+    void SetHint(std::string hint);
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor cursor) { cursor_ = cursor; }
 
@@ -58,7 +70,14 @@ public:
     // invoke hidden, disabled step buttons directly. Exceptions reach the caller.
     void Click();
 
+    // The form the control sits in (the form itself for a form); null for a control that
+    // belongs to no form.
+    TForm* ParentForm();
+
 protected:
+    // Tells the backend of the control's form what changed, so a window redraws only that.
+    void Changed(TChange what);
+
     bool visible_ = true;
 
 private:

@@ -9,14 +9,26 @@
 
 namespace velomaris {
 
+void TCheckableControl::SetChecked(bool checked) {
+    if (checked == checked_) {
+        return;
+    }
+    checked_ = checked;
+    Changed(TChange::chChecked);
+}
+
 void TComboBox::SetItems(std::vector<std::string> items) {
     items_ = std::move(items);
     itemIndex_ = -1;
+    Changed(TChange::chItems);
 }
 
 void TComboBox::SetItemIndex(int index) {
     if (index == -1) {
-        itemIndex_ = -1;
+        if (itemIndex_ != -1) {
+            itemIndex_ = -1;
+            Changed(TChange::chItemIndex);
+        }
         return;
     }
     if (index < 0 || static_cast<size_t>(index) >= items_.size()) {
@@ -24,6 +36,35 @@ void TComboBox::SetItemIndex(int index) {
     }
     itemIndex_ = index;
     SetText(items_[static_cast<size_t>(index)]);
+    Changed(TChange::chItemIndex);
+}
+
+void TComboBox::TypeText(const std::string& gbk) {
+    for (size_t i = 0; i < gbk.size();) {
+        const bool pair = IsGbkLeadByte(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size();
+        if (!pair) {
+            KeyPress(gbk[i]);
+            ++i;
+            continue;
+        }
+        char lead = gbk[i];
+        char trail = gbk[i + 1];
+        i += 2;
+        if (OnKeyPress) {
+            OnKeyPress(lead);
+            if (lead == '\0') {
+                continue;
+            }
+            OnKeyPress(trail);
+            if (trail == '\0') {
+                continue;
+            }
+        }
+        if (maxLength_ > 0 && Text().size() + 2 > static_cast<size_t>(maxLength_)) {
+            continue;
+        }
+        SetText(Text() + lead + trail);
+    }
 }
 
 void TComboBox::KeyPress(char key) {
@@ -57,7 +98,10 @@ void TPageControl::SetActivePageIndex(int index) {
     if (index < 0 || index >= PageCount()) {
         throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     }
-    activePage_ = index;
+    if (index != activePage_) {
+        activePage_ = index;
+        Changed(TChange::chActivePage);
+    }
 }
 
 void TMenu::Popup(TPoint at) {
@@ -78,7 +122,17 @@ void TTrayIcon::MouseEvent(std::intptr_t mouseMessage) {
 bool TTrayIcon::Register(std::string tip) {
     tip_ = std::move(tip);
     registered_ = true;
+    if (Owner() != nullptr) {
+        Owner()->Application().Backend().TrayIconChanged(*this);
+    }
     return true;
+}
+
+void TTrayIcon::Delete() {
+    registered_ = false;
+    if (Owner() != nullptr) {
+        Owner()->Application().Backend().TrayIconChanged(*this);
+    }
 }
 
 }  // namespace velomaris

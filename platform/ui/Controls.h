@@ -44,7 +44,7 @@ class TCheckableControl : public TControl {
 public:
     using TControl::TControl;
     bool Checked() const { return checked_; }
-    void SetChecked(bool checked) { checked_ = checked; }
+    void SetChecked(bool checked);
 
 private:
     bool checked_ = false;
@@ -82,6 +82,11 @@ public:
     // character (both bytes of a double-byte one) and any other key is appended unless the
     // text already holds MaxLength bytes.
     void KeyPress(char key);
+    // Text the user typed or an input method committed, in GBK, one character at a time under
+    // the rules of KeyPress: each byte passes OnKeyPress, and a double-byte character is
+    // taken whole or not at all (when OnKeyPress discards either byte, or when both bytes do
+    // not fit under MaxLength), so no half character ever enters the text.
+    void TypeText(const std::string& gbk);
 
 private:
     std::vector<std::string> items_;
@@ -120,10 +125,18 @@ private:
     std::vector<TMenuItem*> children_;
 };
 
+enum class TMenuKind {
+    mkMenuBar,  // the bar under a window's caption
+    mkPopup,    // opened at a point on demand (the tray menu)
+};
+
 // A menu bar or a pop-up menu: an ordered list of top-level items.
 class TMenu : public TComponent {
 public:
-    using TComponent::TComponent;
+    TMenu(TForm* owner, std::string name, TMenuKind kind = TMenuKind::mkMenuBar)
+        : TComponent(owner, std::move(name)), kind_(kind) {}
+    TMenuKind Kind() const { return kind_; }
+    void SetKind(TMenuKind kind) { kind_ = kind; }
     void Add(TMenuItem& item) { items_.push_back(&item); }
     const std::vector<TMenuItem*>& Items() const { return items_; }
 
@@ -134,6 +147,7 @@ public:
     TPoint LastPopupPosition() const { return lastPopup_; }
 
 private:
+    TMenuKind kind_;
     std::vector<TMenuItem*> items_;
     int popupCount_ = 0;
     TPoint lastPopup_;
@@ -148,7 +162,7 @@ public:
     const std::string& Tip() const { return tip_; }
     // Returns whether the shell accepted the icon (always, without a shell).
     bool Register(std::string tip);
-    void Delete() { registered_ = false; }
+    void Delete();
 
     // The message the icon sends to its form's window for mouse events on it (0: none).
     std::uint32_t CallbackMessage() const { return callbackMessage_; }

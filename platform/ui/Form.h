@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ui/Component.h"
+#include "platform/ui/Layout.h"
 
 namespace velomaris {
 
@@ -58,6 +59,10 @@ public:
     std::function<void()> OnHide;
     std::function<void(bool& canClose)> OnCloseQuery;
 
+    // Where the window's controls sit; empty until the program gives the form its layout.
+    const TWindowLayout& Layout() const { return layout_; }
+    void SetLayout(TWindowLayout layout) { layout_ = std::move(layout); }
+
     // Every component of the form, in creation order.
     const std::vector<TComponent*>& Components() const { return components_; }
     TComponent* FindComponent(const std::string& name) const;
@@ -69,6 +74,7 @@ private:
 
     TApplication& app_;
     std::vector<TComponent*> components_;
+    TWindowLayout layout_;
 };
 
 }  // namespace velomaris

@@ -30,12 +30,18 @@ public:
     void Wake() override;
     void ShowModalMessage(TApplication& app, const TMessageBoxRecord& box) override;
 
+    // Whether the desktop this backend stands in for has a notification area (it has, unless
+    // a test says otherwise).
+    bool SystemTrayAvailable() const override { return trayAvailable_; }
+    void SetSystemTrayAvailable(bool available) { trayAvailable_ = available; }
+
 private:
     Clock& clock_;
     MessagePolicy policy_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool woken_ = false;
+    bool trayAvailable_ = true;
 };
 
 // A policy that writes every box to the stream in UTF-8 and closes it at once:

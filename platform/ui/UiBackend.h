@@ -2,13 +2,20 @@
 // boxes and the showing of forms. The headless backend is one; a windowed one plugs in here.
 #pragma once
 
+#include <memory>
+
+#include "platform/browser/BrowserEngine.h"
 #include "platform/ui/MessageBox.h"
 
 namespace velomaris {
 
 class TApplication;
+class TControl;
 class TForm;
 class TMenu;
+class TTrayIcon;
+class TWebBrowser;
+enum class TChange;
 
 // A position on the screen, in pixels.
 struct TPoint {
@@ -43,6 +50,20 @@ public:
     virtual void PopupMenu(TMenu& /*menu*/, TPoint /*at*/) {}
     // Where the mouse cursor is now; a backend without a screen has it at the origin.
     virtual TPoint CursorPos() const { return {}; }
+
+    // A property of a control (or of a form: its caption) changed in the model.
+    virtual void ControlChanged(TControl& /*control*/, TChange /*what*/) {}
+    // A tray icon was registered (shown with its tip) or deleted.
+    virtual void TrayIconChanged(TTrayIcon& /*icon*/) {}
+    // Whether the desktop has a notification area an icon can live in.
+    virtual bool SystemTrayAvailable() const { return true; }
+    // The application's windows are to go to the taskbar (minimised, not hidden).
+    virtual void MinimizeApplication(TApplication& /*app*/) {}
+    // The engine a new browser control starts with; null keeps the blank engine (a program
+    // or a test then hands it one of its own).
+    virtual std::unique_ptr<TBrowserEngine> CreateBrowserEngine(TWebBrowser& /*browser*/) {
+        return nullptr;
+    }
 };
 
 }  // namespace velomaris

@@ -41,6 +41,13 @@ protected:
         harness.App().Deliver([this] { form->Show(); });
         harness.ClearMessages();
     }
+    // A running mode is its timers: the period of the differential update, ticking every
+    // second, stands for it.
+    void RunAMode(int& ticks) {
+        form->Timer2.OnTimer = [&ticks] { ++ticks; };
+        form->Timer2.SetInterval(1000);
+        form->Timer2.SetEnabled(true);
+    }
     // What the tray icon's window sees; nothing else must change for ignored messages.
     struct Observed {
         bool visible;
@@ -136,11 +143,8 @@ TEST_F(MainWindowTrayTest, WithoutATemplateThereIsNoIconToBringTheWindowBack) {
 
 TEST_F(MainWindowTrayTest, ACloseRequestHidesTheWindowAndEverythingKeepsRunning) {
     StartUp();
-    // A running mode is its timers: the period of the differential update stands for it.
     int ticks = 0;
-    form->Timer2.OnTimer = [&] { ++ticks; };
-    form->Timer2.SetInterval(1000);
-    form->Timer2.SetEnabled(true);
+    RunAMode(ticks);
     EXPECT_FALSE(form->Close()) << "the request is refused";
     EXPECT_FALSE(form->Visible());
     harness.Advance(3000);
@@ -148,6 +152,23 @@ TEST_F(MainWindowTrayTest, ACloseRequestHidesTheWindowAndEverythingKeepsRunning)
     EXPECT_TRUE(form->Timer2.Enabled());
     EXPECT_FALSE(harness.App().Terminated());
     EXPECT_TRUE(form->TrayIcon1.Registered());
+}
+
+// Without a notification area a hidden window could never come back: the close request
+// minimises it instead, and everything keeps running as with the tray.
+TEST_F(MainWindowTrayTest, WithoutASystemTrayACloseRequestMinimisesInsteadOfHiding) {
+    dynamic_cast<THeadlessBackend&>(harness.App().Backend()).SetSystemTrayAvailable(false);
+    StartUp();
+    int ticks = 0;
+    RunAMode(ticks);
+    EXPECT_FALSE(form->Close()) << "the request is refused";
+    EXPECT_TRUE(form->Visible());
+    EXPECT_TRUE(harness.App().Minimized());
+    harness.Advance(2000);
+    EXPECT_EQ(ticks, 2);
+    // The double-click path still brings it back when a tray appears later.
+    form->Perform(kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(harness.App().Minimized());
 }
 
 TEST_F(MainWindowTrayTest, ShowFromTheMenuNeitherRestoresNorBringsForward) {
