@@ -84,6 +84,8 @@ public:
     virtual std::int16_t SendCommand(const std::string& line, const TIdReplyCodes& allowed);
     // The single-code form: -1 accepts every code.
     std::int16_t SendCommand(const std::string& line, std::int16_t code);
+    // Reads one reply (blank lines before each of its lines skipped). A reply beyond the
+    // bounds of net/NetworkLimits.h closes the connection and raises EIdReplyTooLarge.
     void ReadRawReply();
     std::string ReadNonEmptyLine(std::int32_t maxAttempts);
 
@@ -124,6 +126,10 @@ protected:
     void DestroyOwnedIOHandler();
     bool OwnsIOHandler() const { return ownedIOHandler_ != nullptr; }
     void SetPeerClosed(bool value) { peerClosed_ = value; }
+
+private:
+    // The next non-blank line of a reply; counts every line read against the reply's bounds.
+    std::string ReadReplyLine(int& lines, std::size_t& bytes);
 
 private:
     bool asciiFilter_ = false;
