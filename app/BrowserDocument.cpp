@@ -256,7 +256,7 @@ std::string DocumentTextToGbk(std::string_view contentType, std::string_view bod
 }
 
 std::string PageHtml(std::string_view contentType, std::string_view body) {
-    const std::string text = DocumentTextToGbk(contentType, body);
+    std::string text = DocumentTextToGbk(contentType, body);
     // "<" is below 0x40, so it is never the second byte of a GBK character.
     for (size_t i = 0; i < text.size(); ++i) {
         if (text.compare(i, 4, "<!--") == 0) {
@@ -266,7 +266,9 @@ std::string PageHtml(std::string_view contentType, std::string_view body) {
             }
             i = end + 2;
         } else if (StartsTag(text, i, "html")) {
-            return text.substr(i);
+            // Cut in place: a large page is not held twice.
+            text.erase(0, i);
+            return text;
         }
     }
     return text;

@@ -56,10 +56,6 @@ public:
 
 private:
     void ConnectWithin(int timeoutMs);
-    // Polls the handle for the events until the deadline (monotonic milliseconds, -1: none),
-    // going on after a signal. Returns poll's count (0: the deadline passed; below 0: failed,
-    // errno says why); raises EIdNavigationCancelled once the cancel signal is given.
-    int PollUnlessCancelled(int handle, short events, std::int64_t deadline);
 
     std::shared_ptr<const TCancelSignal> cancel_;
     int connectTimeoutMs_;

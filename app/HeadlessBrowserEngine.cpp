@@ -7,6 +7,7 @@
 #include "app/CancellableIOHandler.h"
 #include "http/IdHTTP.h"
 #include "net/IdSSLOpenSSL.h"
+#include "net/IdWait.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -141,6 +142,10 @@ std::string THeadlessBrowserEngine::Load(const Job& job) const {
         return kErrorResponsePage;
     } catch (const EIdHTTPInvalidChunkSize&) {
         return kErrorResponsePage;
+    } catch (const EIdHTTPInvalidContentLength&) {
+        return kErrorResponsePage;  // a malformed response
+    } catch (const EIdHTTPContentEncodingError&) {
+        return kErrorResponsePage;  // a body that cannot be shown
     } catch (const EIdReadLnMaxLineLengthExceeded&) {
         return kErrorResponsePage;  // whatever answered, it was not an HTTP server's response
     } catch (const std::exception&) {
@@ -155,6 +160,7 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
     if (SameTextAscii(Trim(address), "about:blank")) {
         return kBlankPage;
     }
+    const TIdOperationDeadline deadline(options_.navigationTimeoutMs);
     TCancellableIOHandler handler(job.cancel, options_.connectTimeoutMs);
     // TLS for https addresses runs over the cancellable socket, so its waits end as early.
     TIdSSLIOHandlerSocketOpenSSL secure(handler);
@@ -176,7 +182,7 @@ std::string THeadlessBrowserEngine::Fetch(const Job& job) const {
         std::string body;
         try {
             http.GetToStream(address, stream);
-            body = stream.Bytes();
+            body = stream.TakeBytes();
         } catch (const EIdHTTPProtocolException& e) {
             // A 2xx page that also names a "Location" is still a page to a browser.
             if (e.ReplyCode() / 100 != 2) {

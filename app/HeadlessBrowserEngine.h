@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "net/NetworkLimits.h"
 #include "platform/browser/BrowserEngine.h"
 
 namespace velomaris {
@@ -36,6 +37,9 @@ public:
         // page after this long.
         std::int32_t connectTimeoutMs = 30000;
         std::int32_t readTimeoutMs = 30000;
+        // A whole navigation, every redirect included, ends with the "cannot be reached" page
+        // after this long (0: no such bound).
+        std::int32_t navigationTimeoutMs = limits::kFetchDeadlineMs;
         // Redirects followed per navigation; one more shows the "cannot be displayed" page.
         int maxRedirects = 10;
     };

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/Forms.h"
+#include "net/IdWait.h"
 #include "platform/Text.h"
 #include "platform/ui/TerminationSignals.h"
 
@@ -47,7 +48,11 @@ int RunProgram(const TProgramStart& start) {
     TerminationTarget target;
     try {
         // Before any other thread starts, so every thread leaves the signals to this one.
-        TTerminationSignals signals([&target] { target.Signal(); });
+        // The request also ends a network wait under way, so no state delays the end.
+        TTerminationSignals signals([&target] {
+            RequestTermination();
+            target.Signal();
+        });
         RealClock clock;
         std::unique_ptr<TUiBackend> backend = start.makeBackend(clock);
         TApplication app(*backend, clock);

@@ -1,4 +1,5 @@
 #include "app/Unit1.h"
+#include "net/NetworkLimits.h"
 
 #include "platform/DataDirectory.h"
 #include "platform/Files.h"
@@ -94,6 +95,12 @@ TForm1::TForm1(TApplication& app)
     // differential cycle retries) like any other.
     IdFTP1.SetReadTimeout(kNetworkSilenceLimitMs);
     IdHTTP1.SetReadTimeout(kNetworkSilenceLimitMs);
+    // A server that trickles a byte now and then never trips the per-read limit: each whole
+    // operation has its own bound as well.
+    IdHTTP1.OperationTimeout = limits::kFetchDeadlineMs;
+    IdFTP1.LoginTimeout = limits::kLoginDeadlineMs;
+    IdFTP1.UploadTimeout = limits::kUploadBaseDeadlineMs;
+    IdFTP1.UploadMinBytesPerSecond = limits::kUploadMinBytesPerSecond;
     IdHTTP1.SetIOHandler(&IdSSLIOHandlerSocket1);
 
     // The hidden fields, buffers and step triggers lie outside the visible client area.

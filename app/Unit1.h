@@ -236,8 +236,11 @@ private:
     // finds it fetches and writes nothing.
     void ReportPageNameRefused();
     std::string SiteAddress() const;
-    // Fetches webmain and returns the response body.
-    std::string FetchPage();
+    // Fetches webmain and writes the response body over the file, whole or not at all.
+    void FetchPageToFile(const std::string& gbkPath);
+    // Whether the fetch file's text, line breaks made CR LF, differs from the local page file's
+    // (or from the first-run text when there is none yet); both are read in blocks.
+    bool FetchedTextDiffers(const std::string& fetchFile, const std::string& pageFile);
     // Fetches webmain and writes the page over the local page file, whole or not at all; the
     // file then holds a version the server has not received.
     void StoreFetchedPage();

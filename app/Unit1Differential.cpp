@@ -5,7 +5,9 @@
 #include "app/WorkflowMessages.h"
 #include "platform/DataDirectory.h"
 #include "platform/Files.h"
+#include "platform/LineBreaks.h"
 #include "platform/Log.h"
+#include "platform/Stream.h"
 #include "platform/ui/Application.h"
 #include "settings/PageFileName.h"
 #include "windows/Unit5.h"
@@ -55,16 +57,15 @@ void TForm1::Button10Click() {
         const std::string fetchFile = DataDirectory() + kFetchFileName;
         // Both files are replaced whole or not at all, so a failure never leaves a truncated
         // page for the next comparison.
-        ReplaceFileAtomically(fetchFile, FetchPage());
-        Memo3.LoadFromFile(fetchFile);
+        FetchPageToFile(fetchFile);
         const std::string pageFile = LocalPageFile();
-        if (FileExists(pageFile)) {
-            Memo4.LoadFromFile(pageFile);
-        } else {
-            Memo4.SetText(kFirstRunText);
-        }
-        if (Memo3.Text() != Memo4.Text()) {
-            Memo3.SaveToFile(pageFile);
+        if (FetchedTextDiffers(fetchFile, pageFile)) {
+            // The page file holds the fetched text as the text buffers hold it: CR LF breaks.
+            TFileStream fetched(fetchFile, TFileMode::fmOpenRead);
+            TNormalizedReader text(fetched);
+            TReplacingFileStream page(pageFile);
+            CopyText(text, page);
+            page.Commit();
             localPageNotUploaded_ = true;
             LogEvent("differential update: page changed");
             next = TNext::Upload;
@@ -99,6 +100,19 @@ void TForm1::Button10Click() {
             Button10.Click();
         }
     }
+}
+
+bool TForm1::FetchedTextDiffers(const std::string& fetchFile, const std::string& pageFile) {
+    // Compared as the text buffers would hold them, without loading either page whole.
+    TFileStream fetched(fetchFile, TFileMode::fmOpenRead);
+    TNormalizedReader newText(fetched);
+    if (!FileExists(pageFile)) {
+        Memo4.SetText(kFirstRunText);
+        return !SameText(newText, Memo4.Text());
+    }
+    TFileStream stored(pageFile, TFileMode::fmOpenRead);
+    TNormalizedReader oldText(stored);
+    return !SameText(newText, oldText);
 }
 
 // Handles every failure itself, so none reaches the fetch step that called it.

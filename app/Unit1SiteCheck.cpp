@@ -1,5 +1,7 @@
 // The site check and the single-page conversion, with the page file names and addresses that
 // every conversion uses.
+#include <utility>
+
 #include "app/Unit1.h"
 #include "app/WorkflowAddresses.h"
 #include "app/WorkflowMessages.h"
@@ -33,28 +35,29 @@ std::string TForm1::SiteAddress() const {
     return SiteAddressOf(webmain);
 }
 
-std::string TForm1::FetchPage() {
+void TForm1::FetchPageToFile(const std::string& gbkPath) {
+    // The body goes straight to disk as it arrives; the file takes its place only once the
+    // whole body is there, so a failed fetch leaves the previous file as it was.
+    TReplacingFileStream file(gbkPath);
     const Clock& clock = Application().GetClock();
     const Clock::TimePoint start = clock.Now();
-    TMemoryStream page;
     try {
-        IdHTTP1.GetToStream(webmain, page);
+        IdHTTP1.GetToStream(webmain, file);
     } catch (const std::exception& e) {
         LogEvent("fetch " + webmain + " failed: " + DescribeNetworkFailure(e));
         throw;
     }
     LogEvent("fetch " + webmain + ": HTTP " + std::to_string(IdHTTP1.ResponseCode()) + ", " +
-             std::to_string(page.Size()) + " bytes, " + std::to_string(clock.Now() - start) +
+             std::to_string(file.Size()) + " bytes, " + std::to_string(clock.Now() - start) +
              " ms");
-    return page.Bytes();
+    file.Commit();
 }
 
 void TForm1::StoreFetchedPage() {
-    const std::string page = FetchPage();
-    // Written whole or not at all: a failed write leaves the previous page in place.
     try {
-        ReplaceFileAtomically(LocalPageFile(), page);
-    } catch (const std::exception& e) {
+        FetchPageToFile(LocalPageFile());
+    } catch (const EFCreateError& e) {
+        // Making, writing or flushing the page file (a fetch failure is logged as such).
         LogEvent("storing the page failed: " + DescribeFailure(e));
         throw;
     }
@@ -112,7 +115,7 @@ void TForm1::Button11Click() {
         LogEvent("site check: " + webmain + " shows no HTML document");
         return;
     }
-    Memo7.SetText(html);
+    Memo7.SetText(std::move(html));
     const std::string& shown = Memo7.Text();
     // Only the browser's own error pages, byte for byte, count as failure.
     if (shown == Memo5.Text() || shown == Memo6.Text()) {

@@ -1,6 +1,9 @@
 #include "app/WorkflowAddresses.h"
 
+#include <algorithm>
 #include <optional>
+
+#include "net/IdException.h"
 
 #include "platform/Text.h"
 
@@ -18,9 +21,14 @@ TFtpEndpoint SplitFtpAddress(std::string_view address, std::int32_t defaultPort)
     if (digits.empty() || !IsAsciiDigit(digits.front())) {
         return whole;
     }
+    // A number that is no port is refused before anything connects: taken as part of the
+    // host name it would only fail later with a misleading lookup error.
+    if (!std::all_of(digits.begin(), digits.end(), IsAsciiDigit)) {
+        return whole;
+    }
     const std::optional<std::int64_t> port = TryParseDecimalInt64(digits);
     if (!port || *port < 1 || *port > 65535) {
-        return whole;
+        throw EIdInvalidPort(std::string(digits));
     }
     return TFtpEndpoint{std::string(address.substr(0, colon)), static_cast<std::int32_t>(*port)};
 }

@@ -16,8 +16,8 @@ struct TFtpEndpoint {
 };
 
 // The FTP server named by the trimmed address text. "host:port" names another port when the
-// port is digits only, from 1 to 65535, and the host is not empty and holds no other ":";
-// every other text is the host as it stands, on defaultPort.
+// port is digits only and the host is not empty and holds no other ":"; such a port outside
+// 1..65535 raises EIdInvalidPort. Every other text is the host as it stands, on defaultPort.
 TFtpEndpoint SplitFtpAddress(std::string_view address, std::int32_t defaultPort);
 
 // The site address of a page address: the text before its last "/" (counted in bytes, so a

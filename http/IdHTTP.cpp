@@ -1,8 +1,14 @@
 #include "http/IdHTTP.h"
 
+#include <algorithm>
+#include <optional>
 #include <utility>
+#include <vector>
 
+#include "http/IdContentCoding.h"
 #include "net/IdSSLOpenSSL.h"
+#include "net/IdStack.h"
+#include "net/IdWait.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -20,6 +26,9 @@ public:
     void SetSize(std::int64_t size) override { target_.SetSize(size); }
     std::int64_t Position() const override { return target_.Position(); }
     void SetPosition(std::int64_t position) override { target_.SetPosition(position); }
+    void Reserve(std::int64_t capacity) override {
+        target_.Reserve(std::min(capacity, start_ + limit_));
+    }
     std::int64_t Read(void* buffer, std::int64_t count) override {
         return target_.Read(buffer, count);
     }
@@ -121,12 +130,12 @@ void TIdCustomHTTP::ExecuteRequest(TIdHTTPMethod method, const std::string& url,
     request.Method = method;
     request.SourceStream = sourceStream;
     Response().BodyStream = bodyStream;
+    const TIdOperationDeadline deadline(OperationTimeout);
     try {
         for (bool again = true; again;) {
             ++redirectCount_;
             PrepareRequest();
-            ConnectAndSend();
-            ReadResponseHead();
+            SendAndReadResponseHead();
             switch (ProcessResponse()) {
                 case Outcome::Done:
                     again = false;
@@ -187,6 +196,47 @@ void TIdCustomHTTP::PrepareRequest() {
     }
 }
 
+namespace {
+
+// RFC 9110 section 9.2.2: only these may be sent again without the user's say.
+bool IsIdempotent(TIdHTTPMethod method) {
+    return method != TIdHTTPMethod::hmPost && method != TIdHTTPMethod::hmConnect;
+}
+
+// The failures by which a kept-open connection shows that the server had already given it up.
+bool IsStaleConnectionFailure(const std::exception& error) {
+    if (dynamic_cast<const EIdConnClosedGracefully*>(&error) != nullptr ||
+        dynamic_cast<const EIdNotConnected*>(&error) != nullptr) {
+        return true;
+    }
+    const auto* socketError = dynamic_cast<const EIdSocketError*>(&error);
+    return socketError != nullptr && (socketError->ErrorCode() == kWsaeConnReset ||
+                                      socketError->ErrorCode() == kWsaeConnAborted ||
+                                      socketError->ErrorCode() == kWsaeShutdown);
+}
+
+}  // namespace
+
+void TIdCustomHTTP::SendAndReadResponseHead() {
+    std::string statusLine;
+    try {
+        ConnectAndSend();
+        statusLine = ReadLine();
+    } catch (const EIdException& error) {
+        // A server may close an idle kept-open connection at any moment (RFC 9112 section
+        // 9.5); when that happened before a byte of the answer came, the request was never
+        // served and goes once more on a new connection.
+        if (!reusedConnection_ || !PendingInput().Empty() || !IsIdempotent(Request().Method) ||
+            !IsStaleConnectionFailure(error)) {
+            throw;
+        }
+        CloseConnection();
+        ConnectAndSend();
+        statusLine = ReadLine();
+    }
+    ReadResponseHead(std::move(statusLine));
+}
+
 void TIdCustomHTTP::ConnectAndSend() {
     TIdHTTPRequest& request = Request();
     const std::int32_t port = StrToInt(currentAddress_.Port);
@@ -209,8 +259,11 @@ void TIdCustomHTTP::ConnectAndSend() {
     if (!KeepAliveDecision()) {
         CloseConnection();
     }
+    // A reset that the probe meets shows a stale connection just as a failed answer does.
+    reusedConnection_ = IsConnected();
     ProbeForClose(false);
     if (!IsConnected()) {
+        reusedConnection_ = false;
         OpenConnection(ReadTimeout());
     }
     responsePending_ = true;
@@ -296,18 +349,58 @@ int TIdCustomHTTP::ParseStatusCode(std::string_view statusLine) {
     return value && *value <= INT32_MAX ? static_cast<int>(*value) : -1;
 }
 
-void TIdCustomHTTP::ReadResponseHead() {
+void TIdCustomHTTP::ReadResponseHead(std::string statusLine) {
     TIdHTTPResponse& response = Response();
     std::size_t headBytes = 0;
     int headLines = 0;
-    do {
-        response.StatusLine = ReadLine();
+    response.StatusLine = std::move(statusLine);
+    for (;;) {
         CountHeadLine(response.StatusLine, headBytes, headLines);
         ReadHeaderBlock(headBytes, headLines);
         StoreResponseCookies();
         response.StatusCode = ParseStatusCode(response.StatusLine);
         // Interim "100 Continue" heads are skipped (RFC 9110 section 15.2.1).
-    } while (response.StatusCode == 100);
+        if (response.StatusCode != 100) {
+            break;
+        }
+        response.StatusLine = ReadLine();
+    }
+    CheckContentLength();
+}
+
+void TIdCustomHTTP::CheckContentLength() {
+    TIdHTTPResponse& response = Response();
+    std::vector<std::string> fields;
+    response.HeaderLines.CollectValues("Content-Length", fields);
+    std::optional<std::int64_t> length;
+    for (const std::string& field : fields) {
+        // A list of the same value repeated is one length (RFC 9110 section 8.6).
+        std::string rest = field;
+        for (;;) {
+            const std::size_t comma = rest.find(',');
+            const std::string item = Trim(rest.substr(0, comma));
+            const bool digitsOnly = !item.empty() && item.size() <= 18 &&
+                                    std::all_of(item.begin(), item.end(), IsAsciiDigit);
+            const std::optional<std::int64_t> value =
+                digitsOnly ? TryParseDecimalInt64(item) : std::nullopt;
+            if (!value || (length && *length != *value)) {
+                throw EIdHTTPInvalidContentLength("The response's Content-Length \"" + field +
+                                                  "\" is not one valid length");
+            }
+            length = value;
+            if (comma == std::string::npos) {
+                break;
+            }
+            rest.erase(0, comma + 1);
+        }
+    }
+    if (length) {
+        if (*length > MaxBodyBytes || *length > INT32_MAX) {
+            throw EIdHTTPResponseTooLarge("The response body is larger than " +
+                                          std::to_string(MaxBodyBytes) + " bytes");
+        }
+        response.SetContentLength(static_cast<std::int32_t>(*length));
+    }
 }
 
 void TIdCustomHTTP::CountHeadLine(const std::string& line, std::size_t& headBytes, int& headLines) {
@@ -416,7 +509,14 @@ void TIdCustomHTTP::RaiseProtocolError() {
     TMemoryStream errorBody;
     {
         ScopedBodyRead scope(*this, &errorBody, kErrorBodyReadTimeout);
-        ReadBody();
+        try {
+            ReadBody();
+        } catch (const EIdHTTPBodyTruncated&) {
+            // The error body only explains the refusal: what arrived of it is kept.
+        } catch (const EIdHTTPContentEncodingError&) {
+            // The same for one that cannot be decoded: it is left out.
+            errorBody.SetSize(0);
+        }
     }
     responsePending_ = false;
     throw EIdHTTPProtocolException(response.StatusCode, response.StatusLine, errorBody.Bytes());
@@ -427,23 +527,43 @@ void TIdCustomHTTP::ReadBody() {
     if (response.BodyStream == nullptr) {
         return;
     }
+    const std::vector<TIdContentCoding> codings = ParseContentCodings(response.ContentEncoding);
+    if (codings.empty()) {
+        BoundedBodyStream body(*response.BodyStream, MaxBodyBytes);
+        ReadFramedBody(body);
+        return;
+    }
+    // A compressed body is decoded whole before any of it reaches the caller's stream, so
+    // nothing undecoded is ever stored.
+    TMemoryStream encoded;
+    BoundedBodyStream bounded(encoded, MaxBodyBytes);
+    ReadFramedBody(bounded);
     BoundedBodyStream body(*response.BodyStream, MaxBodyBytes);
+    DecodeContent(codings, encoded.Bytes(), body, MaxBodyBytes);
+}
+
+void TIdCustomHTTP::ReadFramedBody(TStream& body) {
+    TIdHTTPResponse& response = Response();
     const std::int32_t length = response.ContentLength();
     if (length > 0) {
         if (length > MaxBodyBytes) {
             throw EIdHTTPResponseTooLarge("The response body is larger than " +
                                           std::to_string(MaxBodyBytes) + " bytes");
         }
+        // The whole announced body at once (the connection alone caps its room).
+        body.Reserve(body.Position() + length);
+        const std::int64_t start = body.Position();
         try {
             ReadIntoStream(body, length, false);
         } catch (const EIdConnClosedGracefully&) {
-            // A server that closes before the announced length has ended the body: the
-            // bytes that arrived are kept and the fetch goes on. Those of the last, partial
-            // block are still buffered; without them the body would depend on how the bytes
-            // happened to arrive.
-            TIdManagedBuffer& rest = PendingInput();
-            body.Write(rest.Data(), static_cast<std::int64_t>(rest.Size()));
-            rest.Clear();
+            // Reported below with the count of what did arrive.
+        }
+        // Bytes that arrived after the last whole block still wait in the input buffer.
+        const std::int64_t received =
+            body.Position() - start + static_cast<std::int64_t>(PendingInput().Size());
+        if (received < length) {
+            throw EIdHTTPBodyTruncated("The connection closed after " + std::to_string(received) +
+                                       " of " + std::to_string(length) + " announced body bytes");
         }
     } else if (response.HeaderLines.HeaderValue("Transfer-Encoding").find("chunked") !=
                std::string::npos) {
@@ -453,26 +573,56 @@ void TIdCustomHTTP::ReadBody() {
     }
 }
 
-// RFC 9112 section 7.1: size lines, each chunk followed by CR LF, a zero size at the end.
+// RFC 9112 section 7.1: size lines, each chunk followed by CR LF, a zero size at the end,
+// then trailer fields up to a blank line.
 void TIdCustomHTTP::ReadChunkedBody(TStream& body) {
     ReportStatus(TIdStatus::hsStatusText, "Chunk Started");
-    for (std::int32_t size = ReadChunkSize(); size > 0; size = ReadChunkSize()) {
-        ReadIntoStream(body, size, false);
-        ReadLine();
-    }
-    // The trailer section (RFC 9112 section 7.1.2): field lines up to an empty line. Its
-    // fields are not used, but they belong to this response, so a connection kept open starts
-    // the next response after them. They count against the head's bounds; a close inside
-    // them ends them, as a close inside the header block ends it.
-    std::size_t trailerBytes = 0;
-    int trailerLines = 0;
-    std::string line = ReadLine();
+    const std::int64_t start = body.Position();
+    std::int64_t announced = 0;
+    // unreadData: bytes of a chunk that arrived but still wait in the input buffer.
+    auto truncated = [&](std::size_t unreadData) {
+        return EIdHTTPBodyTruncated(
+            "The connection closed after " +
+            std::to_string(body.Position() - start + static_cast<std::int64_t>(unreadData)) +
+            " of " + std::to_string(announced) + " announced body bytes, before the last chunk");
+    };
     try {
-        while (!line.empty()) {
-            CountHeadLine(line, trailerBytes, trailerLines);
-            line = ReadLine();
+        for (;;) {
+            const std::int32_t size = ReadChunkSize();
+            if (size == 0) {
+                // A size line cut off by the close (its bytes still unterminated) is no last
+                // chunk.
+                if (!IsConnected() && !PendingInput().Empty()) {
+                    throw truncated(0);
+                }
+                break;
+            }
+            announced += size;
+            try {
+                ReadIntoStream(body, size, false);
+            } catch (const EIdConnClosedGracefully&) {
+                throw truncated(PendingInput().Size());
+            }
+            if (body.Position() - start < announced) {
+                throw truncated(PendingInput().Size());
+            }
+            ReadLine();
         }
     } catch (const EIdConnClosedGracefully&) {
+        throw truncated(0);
+    }
+    SkipTrailers();
+}
+
+void TIdCustomHTTP::SkipTrailers() {
+    std::size_t bytes = 0;
+    int lines = 0;
+    try {
+        for (std::string line = ReadLine(); !line.empty(); line = ReadLine()) {
+            CountHeadLine(line, bytes, lines);
+        }
+    } catch (const EIdConnClosedGracefully&) {
+        // Every chunk has arrived; a close in the trailer ends only the connection.
     }
 }
 

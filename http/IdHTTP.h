@@ -51,6 +51,27 @@ public:
     using EIdException::EIdException;
 };
 
+// The connection ended before the whole body had arrived: before the announced length, or
+// before the last (zero-size) chunk. The message names what arrived and what was announced.
+class EIdHTTPBodyTruncated : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
+// A "Content-Length" that is negative, not a number, or given twice with different values
+// (RFC 9112 section 6.3): where the body ends cannot be known.
+class EIdHTTPInvalidContentLength : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
+// A body whose "Content-Encoding" is not one the client decodes (gzip, x-gzip, deflate,
+// identity), or whose compressed data is damaged or incomplete.
+class EIdHTTPContentEncodingError : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
 // A request header line that would break the request apart (CR, LF or NUL inside it).
 class EIdHTTPInvalidRequestHeader : public EIdException {
 public:
@@ -121,8 +142,13 @@ public:
     TIdSelectAuthorizationEvent OnSelectProxyAuthorization;
     TIdAuthorizationEvent OnAuthorization;
     TIdAuthorizationEvent OnProxyAuthorization;
-    // The largest body the client accepts (kMaxBodyBytes unless a test lowers it).
+    // The largest body the client accepts (kMaxBodyBytes unless a test lowers it), before
+    // and after decoding a compressed one.
     std::int64_t MaxBodyBytes = kMaxBodyBytes;
+    // The overall bound of one ExecuteRequest (ms), redirects and a reconnect included, on
+    // top of the per-read ReadTimeout; 0, the default, sets none. When it passes the request
+    // ends with EIdOperationTimeout (net/IdWait.h).
+    std::int32_t OperationTimeout = 0;
 
     TIdHTTPRequest& Request() { return protocol_.Request; }
     TIdHTTPResponse& Response() { return protocol_.Response; }
@@ -173,12 +199,18 @@ private:
     enum class Outcome { Done, GoAgain, RetryWithCredentials, Undefined };
 
     void PrepareRequest();
+    // Sends the request and reads the response head. A kept-open connection that turns out
+    // closed or reset before a byte of the answer arrived is replaced once by a new one.
+    void SendAndReadResponseHead();
     void ConnectAndSend();
     // With the secure transport as IO handler: TLS for https, none for http. Without it, an
     // https URL raises EIdIOHandlerPropInvalid.
     void SelectTransport(bool secure);
     void WriteRequest();
-    void ReadResponseHead();
+    void ReadResponseHead(std::string statusLine);
+    // Refuses a response whose Content-Length cannot be trusted; fixes the length of one
+    // that repeats the same value.
+    void CheckContentLength();
     void ReadHeaderBlock(std::size_t& headBytes, int& headLines);
     // Counts a line of the response head (status and header lines of every interim response
     // too) against the bounds.
@@ -186,8 +218,13 @@ private:
     Outcome ProcessResponse();
     bool ConfirmRedirect(std::string& location, TIdHTTPMethod& method);
     void ReadBody();
+    // The body as it travels (length, chunks or up to the close), before any decoding.
+    void ReadFramedBody(TStream& body);
     void ReadChunkedBody(TStream& body);
     std::int32_t ReadChunkSize();
+    // The trailer fields after the last chunk, up to the blank line, bounded like the head;
+    // their content is not used.
+    void SkipTrailers();
     // Reads the body into a scratch stream with the given time-out and throws it away,
     // ignoring any failure.
     void DiscardBody(std::int32_t readTimeout);
@@ -202,6 +239,8 @@ private:
     int proxyChallengeCount_ = 0;
     // A request was sent and its response has not been read to its end.
     bool responsePending_ = false;
+    // The request went out on a connection that an earlier response had left open.
+    bool reusedConnection_ = false;
     TIdClientCookieStore cookies_;
 };
 

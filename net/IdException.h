@@ -52,6 +52,9 @@ public:
 class EIdReadTimeout : public EIdException {
 public:
     EIdReadTimeout() : EIdException("Read Timeout") {}
+
+protected:
+    explicit EIdReadTimeout(std::string message) : EIdException(std::move(message)) {}
 };
 
 class EIdReadLnMaxLineLengthExceeded : public EIdException {
@@ -69,6 +72,20 @@ public:
 
 private:
     int replyCode_;
+};
+
+// A server's reply that goes on beyond the bounds of one reply (lines or bytes); the
+// connection is closed.
+class EIdReplyTooLarge : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
+// A port outside 1..65535, refused before anything is connected.
+class EIdInvalidPort : public EIdException {
+public:
+    explicit EIdInvalidPort(const std::string& port)
+        : EIdException("Invalid port " + port + ": a port must be a number from 1 to 65535.") {}
 };
 
 // Socket layer failures.

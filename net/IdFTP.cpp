@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "net/IdWait.h"
+#include "net/NetworkLimits.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -39,6 +41,7 @@ void TIdFTP::SetTransferType(TIdFTPTransferType value) {
 }
 
 void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs) {
+    const TIdOperationDeadline deadline(LoginTimeout);
     const std::string savedHost = Host();
     const int savedPort = Port();
     try {
@@ -184,6 +187,7 @@ void TIdFTP::SendTypeCommand() {
 
 void TIdFTP::ChangeDirectory(const std::string& directory) {
     RequireSingleLine(directory, "directory");
+    const TIdOperationDeadline deadline(LoginTimeout);
     SendCommand("CWD " + directory, {200, 250});
 }
 
@@ -203,6 +207,10 @@ void TIdFTP::StoreStream(TStream& stream, const std::string& remoteName, bool ap
     } else {
         command = "STOR " + remoteName;
     }
+    const TIdOperationDeadline deadline(
+        UploadTimeout > 0
+            ? limits::UploadDeadlineMs(UploadTimeout, UploadMinBytesPerSecond, stream.Size())
+            : 0);
     TransferOut(command, stream);
 }
 
@@ -251,6 +259,9 @@ void TIdFTP::TransferOutActive(const std::string& command, TStream& stream) {
         server.SetAcceptTimeout(dataConnectTimeout_);
         TIdSocketHandle* control = ControlEndpoint();
         server.SetBoundIP(control != nullptr ? control->IP : std::string());
+        // The file goes only to the server the control connection talks to, not to whoever
+        // connects to the announced port first.
+        server.SetAllowedPeerIP(control != nullptr ? control->RemoteAddress : std::string());
         if (TIdIOHandler* handler = PrepareDataHandler()) {
             handler->OpenEndpoint();
             server.SetIOHandler(handler);

@@ -62,6 +62,13 @@ public:
     // How long an active transfer waits for the server's data connection (ms; 0: no limit).
     int DataConnectTimeout() const { return dataConnectTimeout_; }
     void SetDataConnectTimeout(int milliseconds) { dataConnectTimeout_ = milliseconds; }
+    // Overall bounds (ms; 0, the default: none) on top of the per-read limit: one for
+    // ConnectAndLogin and, separately, for ChangeDirectory; one for an upload, which also
+    // gets the time its size needs at UploadMinBytesPerSecond. A bound that passes raises
+    // EIdOperationTimeout (net/IdWait.h).
+    std::int32_t LoginTimeout = 0;
+    std::int32_t UploadTimeout = 0;
+    std::int64_t UploadMinBytesPerSecond = 0;
     // Off (the default): plain FTP. On: AUTH TLS right after the greeting, PBSZ 0 and PROT P
     // after the login, and TLS on every data connection; a server that refuses TLS fails the
     // login (EIdTLSError), nothing is ever sent in plain text instead.

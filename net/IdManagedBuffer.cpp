@@ -16,8 +16,12 @@ void TIdManagedBuffer::Remove(std::size_t count) {
     } else {
         consumed_ += count;
         if (consumed_ >= kCompactThreshold) {
-            storage_.erase(0, consumed_);
+            dropped_ += consumed_;
             consumed_ = 0;
+            if (dropped_ >= storage_.size() - dropped_) {
+                storage_.erase(0, dropped_);
+                dropped_ = 0;
+            }
         }
     }
     if (OnRemoved) {
@@ -37,6 +41,7 @@ std::string TIdManagedBuffer::Extract(std::size_t count) {
 void TIdManagedBuffer::Clear() {
     storage_.clear();
     consumed_ = 0;
+    dropped_ = 0;
 }
 
 std::size_t TIdManagedBuffer::Find(const std::string& needle, std::size_t from) const {

@@ -33,9 +33,14 @@ public:
     // Called with the count after every removal (the connection reports it as read work).
     std::function<void(std::size_t)> OnRemoved;
 
+    // The storage as its owner sees it: the bytes from the last compaction on.
+    char* Memory() { return storage_.data() + dropped_; }
+    std::size_t Length() const { return storage_.size() - dropped_; }
+    void SetLength(std::size_t length) { storage_.resize(dropped_ + length); }
+
     // The unconsumed bytes.
-    const char* Data() const { return storage_.data() + consumed_; }
-    std::size_t Size() const { return storage_.size() - consumed_; }
+    const char* Data() const { return storage_.data() + dropped_ + consumed_; }
+    std::size_t Size() const { return storage_.size() - dropped_ - consumed_; }
     bool Empty() const { return Size() == 0; }
     std::size_t ConsumedCount() const { return consumed_; }
 
@@ -48,6 +53,10 @@ public:
 
 private:
     std::size_t consumed_ = 0;
+    // Bytes a compaction has dropped from the front that still sit in the storage: they are
+    // moved out only once they outnumber the bytes behind them, so reading a large buffer line
+    // by line moves each byte a bounded number of times instead of once per 32768 consumed.
+    std::size_t dropped_ = 0;
 };
 
 }  // namespace velomaris

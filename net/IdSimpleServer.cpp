@@ -1,9 +1,12 @@
 #include "net/IdSimpleServer.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+
+#include "net/IdWait.h"
 
 namespace velomaris {
 
@@ -67,9 +70,9 @@ bool TIdSimpleServer::AcceptConnection() {
     }
     TIdSocketHandle* endpoint = Endpoint();
     const auto start = std::chrono::steady_clock::now();
-    bool pending = false;
+    bool accepted = false;
     try {
-        while (!stopRequested_) {
+        while (!stopRequested_ && !accepted) {
             int slice = kAcceptSliceMs;
             if (acceptTimeout_ > 0) {
                 const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -80,13 +83,17 @@ bool TIdSimpleServer::AcceptConnection() {
                 }
                 slice = static_cast<int>(std::min<long long>(slice, acceptTimeout_ - waited));
             }
-            if (endpoint->WaitReadable(slice)) {
-                pending = true;
+            if (WaitForSocket(listeningSocket_, POLLIN, slice) != TIdWaitResult::Ready) {
+                continue;
+            }
+            if (!endpoint->AcceptSocket(listeningSocket_)) {
                 break;
             }
-        }
-        if (pending) {
-            pending = endpoint->AcceptSocket(listeningSocket_);
+            accepted = allowedPeerIP_.empty() || endpoint->RemoteAddress == allowedPeerIP_;
+            if (!accepted) {
+                // Someone else came first: whoever it is, the file is not theirs.
+                endpoint->ShutAndClose();
+            }
         }
     } catch (...) {
         CloseListeningSocket();
@@ -95,7 +102,7 @@ bool TIdSimpleServer::AcceptConnection() {
     }
     CloseListeningSocket();
     listening_ = false;
-    return pending;
+    return accepted;
 }
 
 void TIdSimpleServer::CloseListeningSocket() {

@@ -31,6 +31,10 @@ public:
     void SetBoundPort(int port) { boundPort_ = port; }
     int AcceptTimeout() const { return acceptTimeout_; }
     void SetAcceptTimeout(int milliseconds) { acceptTimeout_ = milliseconds; }
+    // The only address a connection is accepted from (empty: any). A connection from another
+    // address is closed at once and the wait goes on, within the same time limit.
+    const std::string& AllowedPeerIP() const { return allowedPeerIP_; }
+    void SetAllowedPeerIP(const std::string& ip) { allowedPeerIP_ = ip; }
     // Ends a running accept wait without a connection (checked between short waits).
     void Abort() { stopRequested_ = true; }
 
@@ -45,13 +49,15 @@ public:
     // listens. A failure destroys the IO handler and propagates.
     virtual void StartListening();
     // Waits for the peer and accepts it; the listening socket is closed in every case.
-    // False when Abort() ended the wait; EIdAcceptTimeout when AcceptTimeout passed.
+    // False when Abort() ended the wait; EIdAcceptTimeout when AcceptTimeout passed. The
+    // wait is a network wait of net/IdWait.h.
     virtual bool AcceptConnection();
 
 private:
     void CloseListeningSocket();
 
     std::string boundIP_;
+    std::string allowedPeerIP_;
     int boundPort_ = 0;
     int listeningSocket_ = -1;
     bool listening_ = false;

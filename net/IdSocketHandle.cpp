@@ -7,7 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+
+#include "net/IdWait.h"
 
 namespace velomaris {
 
@@ -25,30 +29,6 @@ sockaddr_in MakeAddress(const std::string& ip, int port) {
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = ip.empty() ? htonl(INADDR_ANY) : AddressFromText(ip);
     return address;
-}
-
-// A connect interrupted by a signal goes on in the background; wait for its outcome.
-int FinishInterruptedConnect(int handle) {
-    pollfd entry{handle, POLLOUT, 0};
-    for (;;) {
-        int ready = ::poll(&entry, 1, -1);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready < 0) {
-            return Failed();
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-            return Failed();
-        }
-        if (error != 0) {
-            errno = error;
-            return Failed();
-        }
-        return 0;
-    }
 }
 
 }  // namespace
@@ -86,16 +66,54 @@ void TIdSocketHandle::SetRemote(const std::string& address, int port) {
     RemotePort = port;
 }
 
-int TIdSocketHandle::ConnectSocket() {
+int TIdSocketHandle::ConnectSocket(int timeoutMs, int wakeFd) {
+    // The connect runs without blocking, so that its wait is one of the network waits that a
+    // deadline or a termination request ends.
+    const int flags = ::fcntl(handle_, F_GETFL);
+    if (flags < 0 || ::fcntl(handle_, F_SETFL, flags | O_NONBLOCK) < 0) {
+        return Failed();
+    }
     sockaddr_in address = MakeAddress(RemoteAddress, RemotePort);
-    int result = ::connect(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    if (result != 0) {
-        result = errno == EINTR ? FinishInterruptedConnect(handle_) : Failed();
+    int error = 0;
+    if (::connect(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        error = errno;
     }
-    if (result == 0) {
-        ReadAddressesBack(true);
+    if (error == EINPROGRESS || error == EINTR) {
+        // The outcome is the socket's pending error once it becomes writable (connect(2)).
+        switch (WaitForSocket(handle_, POLLOUT, timeoutMs, wakeFd)) {
+            case TIdWaitResult::Woken:
+                return kConnectWoken;
+            case TIdWaitResult::TimedOut:
+                error = ETIMEDOUT;
+                break;
+            case TIdWaitResult::Failed:
+                error = errno;
+                break;
+            case TIdWaitResult::Ready: {
+                socklen_t length = sizeof error;
+                if (::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+                    error = errno;
+                }
+                break;
+            }
+        }
     }
-    return result;
+    // A peer that accepted and reset at once leaves its reset as the socket's pending error
+    // by the time the wait ends: the connect itself succeeded, and the reset belongs to the
+    // first receive or send, as it would after a blocking connect.
+    if (error == ECONNRESET) {
+        deferredError_ = error;
+        error = 0;
+    }
+    if (error == 0 && ::fcntl(handle_, F_SETFL, flags) < 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        errno = error;
+        return Failed();
+    }
+    ReadAddressesBack(true);
+    return 0;
 }
 
 void TIdSocketHandle::ListenSocket(int backlog) {
@@ -119,10 +137,21 @@ bool TIdSocketHandle::AcceptSocket(int listeningHandle) {
 }
 
 int TIdSocketHandle::SendBytes(const void* buffer, int count) {
+    if (TakeDeferredError()) {
+        return Failed();
+    }
     for (;;) {
-        ssize_t sent = ::send(handle_, buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
+        // Never blocking inside send: a peer that stops reading is waited for like any other.
+        ssize_t sent =
+            ::send(handle_, buffer, static_cast<size_t>(count), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent >= 0) {
             return static_cast<int>(sent);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (WaitForSocket(handle_, POLLOUT, -1) == TIdWaitResult::Failed) {
+                return Failed();
+            }
+            continue;
         }
         if (errno != EINTR) {
             return Failed();
@@ -130,7 +159,19 @@ int TIdSocketHandle::SendBytes(const void* buffer, int count) {
     }
 }
 
+bool TIdSocketHandle::TakeDeferredError() {
+    if (deferredError_ == 0) {
+        return false;
+    }
+    errno = deferredError_;
+    deferredError_ = 0;
+    return true;
+}
+
 int TIdSocketHandle::ReceiveBytes(void* buffer, int count) {
+    if (TakeDeferredError()) {
+        return Failed();
+    }
     for (;;) {
         ssize_t received = ::recv(handle_, buffer, static_cast<size_t>(count), 0);
         if (received >= 0) {
@@ -146,18 +187,15 @@ bool TIdSocketHandle::WaitReadable(int timeoutMs) {
     if (!isOpen_) {
         throw EIdConnClosedGracefully();
     }
-    pollfd entry{handle_, POLLIN, 0};
-    for (;;) {
-        // poll instead of select: select cannot watch a descriptor number of 1024 or more.
-        int ready = ::poll(&entry, 1, timeoutMs == -2 ? -1 : timeoutMs);
-        if (ready < 0 && errno == EINTR) {
-            continue;  // a signal is not the end of the wait (a shortened wait is harmless)
-        }
-        return ready == 1;
+    if (deferredError_ != 0) {
+        return true;  // the receive reports it
     }
+    // A failing wait counts as not ready.
+    return WaitForSocket(handle_, POLLIN, timeoutMs == -2 ? -1 : timeoutMs) == TIdWaitResult::Ready;
 }
 
 void TIdSocketHandle::ShutAndClose() {
+    deferredError_ = 0;
     if (isOpen_) {
         isOpen_ = false;
         ::shutdown(handle_, SHUT_WR);
@@ -168,6 +206,7 @@ void TIdSocketHandle::ShutAndClose() {
 
 void TIdSocketHandle::ResetHandle() {
     isOpen_ = false;
+    deferredError_ = 0;
     handle_ = -1;
     IP.clear();
     Port = 0;

@@ -20,8 +20,11 @@ public:
     // Binds to IP (empty: any) and Port (0: chosen by the system) and reads both back.
     void BindSocket();
     void SetRemote(const std::string& address, int port);
-    // The raw result of connect (0, or -1 with the pending socket error set).
-    int ConnectSocket();
+    // The raw result of connect (0, or -1 with the pending socket error set; 10060 when
+    // timeoutMs passed first, below 0: the system's own limit), or kConnectWoken when wakeFd
+    // became readable first. Every wait is a network wait of net/IdWait.h.
+    static constexpr int kConnectWoken = -2;
+    int ConnectSocket(int timeoutMs = -1, int wakeFd = -1);
     void ListenSocket(int backlog);
     // Accepts one connection of the listening socket into this handle. False when the accept
     // was interrupted (10004) or the listening socket is not a socket (10038).
@@ -52,10 +55,13 @@ public:
 
 private:
     void ReadAddressesBack(bool remoteToo);
+    // Sets errno to an error the connect left for the first receive or send; false when none.
+    bool TakeDeferredError();
 
     TIdStack& stack_;
     int handle_ = -1;
     bool isOpen_ = false;
+    int deferredError_ = 0;
 };
 
 }  // namespace velomaris

@@ -11,6 +11,10 @@ void TIdTCPClient::NotifyConnected() {
 }
 
 void TIdTCPClient::OpenConnection(int timeoutMs) {
+    // A port beyond 16 bits would wrap to another port on the wire.
+    if (port_ < 1 || port_ > 65535) {
+        throw EIdInvalidPort(std::to_string(port_));
+    }
     if (IOHandler() == nullptr) {
         AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
     } else if (IOHandler()->IsConnected()) {

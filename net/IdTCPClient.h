@@ -24,7 +24,8 @@ public:
 
     virtual void NotifyConnected();
     // Connects to Host:Port (timeoutMs -1: the default; every value blocks until the system
-    // decides). EIdAlreadyConnected when open; any failure releases the socket and propagates.
+    // decides). EIdInvalidPort, before anything else, when Port is outside 1..65535;
+    // EIdAlreadyConnected when open; any failure releases the socket and propagates.
     virtual void OpenConnection(int timeoutMs = -1);
 
 private:

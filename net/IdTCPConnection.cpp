@@ -221,41 +221,37 @@ void TIdTCPConnection::ReadIntoStream(TStream& stream, std::int64_t count, bool 
         count = static_cast<std::int32_t>(ntohl(networkCount));
     }
     if (count >= 0) {
-        const std::int64_t position = stream.Position();
-        stream.SetSize(position + std::min(count, kMaxStreamPresize));
-        stream.SetPosition(position);
+        // Room set aside, not bytes written: nothing is zero-filled ahead of the data, and a
+        // hostile count cannot make it take more than kMaxStreamPresize.
+        stream.Reserve(stream.Position() + std::min(count, kMaxStreamPresize));
     }
     std::int64_t remaining = untilClosed ? INT32_MAX : count;
     WorkBegin(
         TWorkMode::wmRead,
         untilClosed ? 0 : static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX)));
     try {
-        if (!pendingInput_.Empty() && remaining > 0) {
+        // What is buffered first, then each block from the input buffer straight into the
+        // stream as it arrives.
+        for (bool closed = false; remaining > 0 && !closed && IsConnected();) {
+            if (pendingInput_.Empty()) {
+                try {
+                    FillInputBuffer(true, -1, true);
+                    CheckForClose(true, true);
+                } catch (const EIdConnClosedGracefully&) {
+                    if (!untilClosed) {
+                        throw;
+                    }
+                    // The close ends the transfer: what is buffered is the rest of it.
+                    closed = true;
+                }
+            }
             const std::int64_t k =
                 std::min(static_cast<std::int64_t>(pendingInput_.Size()), remaining);
-            stream.Write(pendingInput_.Data(), k);
-            pendingInput_.Remove(static_cast<std::size_t>(k));
-            remaining -= k;
-        }
-        const std::int64_t chunk = std::min<std::int64_t>(remaining, recvBufferSize_);
-        std::vector<char> scratch(static_cast<std::size_t>(std::max<std::int64_t>(chunk, 0)));
-        while (remaining > 0 && IsConnected()) {
-            std::int64_t k = std::min(remaining, chunk);
-            try {
-                ReadExact(scratch.data(), static_cast<std::int32_t>(k));
-            } catch (const EIdConnClosedGracefully&) {
-                if (!untilClosed) {
-                    throw;
-                }
-                // The close ends the transfer: the last partial chunk is the rest of it.
-                k = static_cast<std::int64_t>(pendingInput_.Size());
+            if (k > 0) {
                 stream.Write(pendingInput_.Data(), k);
-                pendingInput_.Clear();
+                pendingInput_.Remove(static_cast<std::size_t>(k));
                 remaining -= k;
-                continue;
             }
-            stream.Write(scratch.data(), k);
-            remaining -= k;
         }
     } catch (...) {
         WorkEnd(TWorkMode::wmRead);

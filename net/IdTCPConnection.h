@@ -27,8 +27,9 @@ class TIdTCPConnection : public TIdComponent {
 public:
     static constexpr std::int32_t kDefaultMaxLineLength = 16384;
     static constexpr std::int32_t kDefaultBufferSize = 32768;
-    // ReadIntoStream with a count never sizes the stream further than this ahead of the bytes
-    // that have arrived, so an announced length cannot make the process allocate gigabytes.
+    // ReadIntoStream with a count never reserves room in the stream further than this ahead of
+    // the bytes that have arrived, so an announced length cannot make the process allocate
+    // gigabytes.
     static constexpr std::int64_t kMaxStreamPresize = 16 * 1024 * 1024;
 
     TIdTCPConnection();
@@ -83,6 +84,8 @@ public:
     virtual std::int16_t SendCommand(const std::string& line, const TIdReplyCodes& allowed);
     // The single-code form: -1 accepts every code.
     std::int16_t SendCommand(const std::string& line, std::int16_t code);
+    // Reads one reply (blank lines before each of its lines skipped). A reply beyond the
+    // bounds of net/NetworkLimits.h closes the connection and raises EIdReplyTooLarge.
     void ReadRawReply();
     std::string ReadNonEmptyLine(std::int32_t maxAttempts);
 
@@ -123,6 +126,10 @@ protected:
     void DestroyOwnedIOHandler();
     bool OwnsIOHandler() const { return ownedIOHandler_ != nullptr; }
     void SetPeerClosed(bool value) { peerClosed_ = value; }
+
+private:
+    // The next non-blank line of a reply; counts every line read against the reply's bounds.
+    std::string ReadReplyLine(int& lines, std::size_t& bytes);
 
 private:
     bool asciiFilter_ = false;

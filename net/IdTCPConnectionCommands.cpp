@@ -1,6 +1,7 @@
 // The command and reply exchange of TIdTCPConnection: one command line, one numbered reply of
 // one or more lines (RFC 959 section 4.2).
 #include "net/IdTCPConnection.h"
+#include "net/NetworkLimits.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -45,15 +46,36 @@ std::string TIdTCPConnection::ReadNonEmptyLine(std::int32_t maxAttempts) {
     return result;
 }
 
+std::string TIdTCPConnection::ReadReplyLine(int& lines, std::size_t& bytes) {
+    for (;;) {
+        std::string line = ReadLine();
+        bytes += line.size() + 2;
+        // Blank lines before a line count too: an endless run of them is no reply either.
+        if (++lines > limits::kMaxReplyLines || bytes > limits::kMaxReplyBytes) {
+            CloseConnection();
+            throw EIdReplyTooLarge("The server's reply is longer than " +
+                                   std::to_string(limits::kMaxReplyLines) + " lines or " +
+                                   std::to_string(limits::kMaxReplyBytes) +
+                                   " bytes; the connection was closed.");
+        }
+        line = Trim(line);
+        if (!line.empty()) {
+            return line;
+        }
+    }
+}
+
 void TIdTCPConnection::ReadRawReply() {
+    int lineCount = 0;
+    std::size_t byteCount = 0;
     std::vector<std::string> lines;
-    lines.push_back(ReadNonEmptyLine(INT32_MAX));
+    lines.push_back(ReadReplyLine(lineCount, byteCount));
     const std::string& first = lines.front();
     if (first.size() > 3 && first[3] == '-') {
         // A multi-line reply ends with the line that starts with the same code and a blank.
         const std::string endMark = first.substr(0, 3) + " ";
         for (;;) {
-            std::string line = ReadNonEmptyLine(INT32_MAX);
+            std::string line = ReadReplyLine(lineCount, byteCount);
             lines.push_back(line);
             if (line.size() < 4 || SameTextAscii(line.substr(0, 4), endMark)) {
                 break;

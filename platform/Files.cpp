@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Exception.h"
+#include "platform/Stream.h"
 #include "platform/Text.h"
 
 namespace velomaris {
@@ -28,10 +29,6 @@ std::string& ProgramDirectoryOverride() {
     return value;
 }
 
-[[noreturn]] void ThrowCreate(const std::string& gbkPath, int error) {
-    throw EFCreateError("Cannot create file \"" + gbkPath + "\". " + std::strerror(error));
-}
-
 }  // namespace
 
 std::string OsPath(const std::string& gbkPath) {
@@ -44,52 +41,9 @@ bool FileExists(const std::string& gbkPath) {
 }
 
 void ReplaceFileAtomically(const std::string& gbkPath, std::string_view bytes, mode_t newFileMode) {
-    const std::string target = OsPath(gbkPath);
-    mode_t mode = newFileMode;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    }
-    std::string pattern = target + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        ThrowCreate(gbkPath, errno);
-    }
-    const std::string temporary(name.data());
-    auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        ThrowCreate(gbkPath, error);
-    };
-    if (::fchmod(fd, mode) != 0) {
-        fail(errno);
-    }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            fail(n < 0 ? errno : EIO);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        fail(errno);
-    }
-    if (::close(fd) != 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        ThrowCreate(gbkPath, error);
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        ThrowCreate(gbkPath, error);
-    }
+    TReplacingFileStream file(gbkPath, newFileMode);
+    file.WriteString(bytes);
+    file.Commit();
 }
 
 std::optional<std::string> RunningExecutableOsPath() {

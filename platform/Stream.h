@@ -1,6 +1,8 @@
 // Seekable byte streams: in memory (a fetched page) or over a file (a page being uploaded).
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,12 +25,18 @@ public:
     virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
     // Writes count bytes at the position, growing the stream; returns how many were written.
     virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
+    // A hint that the stream is about to grow to this size: a stream that keeps its bytes in
+    // memory sets the room aside once instead of growing step by step. Changes neither the
+    // size nor the content.
+    virtual void Reserve(std::int64_t /*capacity*/) {}
 
     void WriteString(std::string_view bytes) {
         Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
     }
 };
 
+// Grows geometrically; bytes a write is about to fill are never zero-filled first (only
+// SetSize past the end and a write beyond the end fill the gap with zeros).
 class TMemoryStream : public TStream {
 public:
     TMemoryStream() = default;
@@ -43,9 +51,13 @@ public:
 
     // The whole content, whatever the position.
     const std::string& Bytes() const { return data_; }
+    // Hands the content over without copying it; the stream is left empty.
+    std::string TakeBytes();
     void Clear();
-    // Capacity reserved ahead of the content (never shrinks the content).
-    void Reserve(std::int64_t capacity) { data_.reserve(static_cast<size_t>(capacity)); }
+    // Room for at least capacity bytes. A request past the current room at least doubles it,
+    // so a run of growing requests (one per chunk of a body) costs few reallocations.
+    void Reserve(std::int64_t capacity) override;
+    std::int64_t Capacity() const { return static_cast<std::int64_t>(data_.capacity()); }
 
 private:
     std::string data_;
@@ -76,10 +88,49 @@ public:
 
     const std::string& FileName() const { return path_; }
 
+protected:
+    // Takes over a descriptor that is already open.
+    TFileStream(std::string gbkPath, int fd) : path_(std::move(gbkPath)), fd_(fd) {}
+    int Handle() const { return fd_; }
+    // Closes the descriptor; returns the errno of a failed close, else 0.
+    int CloseHandle();
+    // Writes all count bytes at offset; returns 0, or the errno that stopped it.
+    int WriteAt(const void* buffer, std::int64_t count, std::int64_t offset);
+    void Advance(std::int64_t count) { position_ += count; }
+
 private:
     std::string path_;
     int fd_ = -1;
     std::int64_t position_ = 0;
+};
+
+// The new content of a file, written to a temporary file in the same directory and put in the
+// file's place by Commit as one step: the data is flushed to disk (fdatasync) and the temporary
+// file renamed over the target, so a crash leaves either the old or the new content, never a
+// mix. Destroyed without Commit, the temporary file is removed and the file stays as it was.
+// A new file gets newFileMode; an existing one keeps its mode. Every failure raises
+// EFCreateError "Cannot create file "%s". %s" with the target's path.
+class TReplacingFileStream : public TFileStream {
+public:
+    explicit TReplacingFileStream(const std::string& gbkPath, mode_t newFileMode = 0644);
+    ~TReplacingFileStream() override;
+
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    void Commit();
+
+private:
+    struct TTemporary {
+        std::string osTarget;
+        std::string osTemporary;
+        int fd;
+    };
+    static TTemporary CreateTemporary(const std::string& gbkPath, mode_t newFileMode);
+    TReplacingFileStream(const std::string& gbkPath, TTemporary temporary);
+    [[noreturn]] void Fail(int error);
+
+    std::string osTarget_;
+    std::string osTemporary_;
+    bool committed_ = false;
 };
 
 // Reads a whole file (GBK path); raises EFOpenError or EReadError.

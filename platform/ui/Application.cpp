@@ -43,6 +43,7 @@ void TApplication::Post(std::function<void()> fn) {
     {
         std::lock_guard lock(postedMutex_);
         posted_.push_back(std::move(fn));
+        hasPosted_.store(true, std::memory_order_release);
     }
     backend_.Wake();
 }
@@ -81,6 +82,10 @@ void TApplication::Deliver(const std::function<void()>& handler) {
 }
 
 size_t TApplication::DispatchPosted() {
+    // The loop looks here on every timer tick: an empty queue is seen without the lock.
+    if (!HasPosted()) {
+        return 0;
+    }
     size_t count;
     {
         std::lock_guard lock(postedMutex_);
@@ -97,6 +102,7 @@ size_t TApplication::DispatchPosted() {
             }
             fn = std::move(posted_.front());
             posted_.pop_front();
+            hasPosted_.store(!posted_.empty(), std::memory_order_release);
         }
         Deliver(fn);
     }
@@ -159,8 +165,7 @@ std::optional<Clock::TimePoint> TApplication::NextDueTime() const {
 }
 
 bool TApplication::HasPosted() const {
-    std::lock_guard lock(postedMutex_);
-    return !posted_.empty();
+    return hasPosted_.load(std::memory_order_acquire);
 }
 
 std::uint64_t TApplication::RegisterTimer(TTimer& timer) {

@@ -127,6 +127,8 @@ private:
 
     mutable std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
+    // Mirrors !posted_.empty() (written under postedMutex_), read without the lock.
+    std::atomic<bool> hasPosted_{false};
 
     // Timers and delayed calls share one id sequence, so equal due times run in the order they
     // were created.

@@ -1,7 +1,11 @@
 #include "platform/ui/HeadlessBackend.h"
 
-#include <chrono>
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <ctime>
 #include <ostream>
 
 #include "platform/Exception.h"
@@ -68,34 +72,45 @@ void THeadlessBackend::RunLoop(TApplication& app) {
             break;
         }
         const auto next = app.NextDueTime();
-        std::unique_lock lock(mutex_);
-        if (woken_ || app.HasPosted()) {
-            woken_ = false;
+        // Taking the flag before looking at the queue: an event posted after the look sets it
+        // again, and the sleep below then returns at once.
+        if (woken_.exchange(0) != 0 || app.HasPosted()) {
             continue;
         }
         if (next && virtualClock != nullptr) {
-            lock.unlock();
             virtualClock->AdvanceTo(*next);
             continue;
         }
         if (next) {
             const std::int64_t wait = *next - clock_.Now();
             if (wait > 0) {
-                wake_.wait_for(lock, std::chrono::milliseconds{wait}, [this] { return woken_; });
+                Sleep(wait);
             }
         } else {
-            wake_.wait(lock, [this] { return woken_; });
+            Sleep(-1);
         }
-        woken_ = false;
     }
 }
 
-void THeadlessBackend::Wake() {
-    {
-        std::lock_guard lock(mutex_);
-        woken_ = true;
+void THeadlessBackend::Sleep(std::int64_t timeoutMs) {
+    timespec timeout{};
+    timespec* limit = nullptr;
+    if (timeoutMs >= 0) {
+        timeout.tv_sec = static_cast<time_t>(timeoutMs / 1000);
+        timeout.tv_nsec = static_cast<long>(timeoutMs % 1000) * 1000000L;
+        limit = &timeout;
     }
-    wake_.notify_all();
+    // Returns at once when the word is no longer 0; a time-out, a signal or a spurious return
+    // all just send the loop round again.
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&woken_), FUTEX_WAIT_PRIVATE, 0, limit,
+              nullptr, 0);
+}
+
+void THeadlessBackend::Wake() {
+    if (woken_.exchange(1) == 0) {
+        ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&woken_), FUTEX_WAKE_PRIVATE, 1,
+                  nullptr, nullptr, 0);
+    }
 }
 
 void THeadlessBackend::ShowModalMessage(TApplication&, const TMessageBoxRecord& box) {

@@ -2,10 +2,10 @@
 // boxes that are handed to a policy which decides when they close.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
-#include <mutex>
 
 #include "platform/Clock.h"
 #include "platform/ui/UiBackend.h"
@@ -36,11 +36,15 @@ public:
     void SetSystemTrayAvailable(bool available) { trayAvailable_ = available; }
 
 private:
+    // Sleeps until Wake or until the time has passed (ms; negative: no limit).
+    void Sleep(std::int64_t timeoutMs);
+
     Clock& clock_;
     MessagePolicy policy_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool woken_ = false;
+    // 1 once Wake was called since the loop last looked. The loop sleeps on this word itself
+    // (a futex), so a timer tick costs one wake-up and no lock hand-off, and a Wake that finds
+    // the word already set costs no system call.
+    std::atomic<std::uint32_t> woken_{0};
     bool trayAvailable_ = true;
 };
 

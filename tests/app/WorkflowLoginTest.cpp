@@ -32,9 +32,6 @@ TEST(FtpAddressTest, APortIsTakenOnlyFromDigitsInRangeAfterTheOnlyColon) {
         {"host:1", {"host", 1}},
         {"host:65535", {"host", 65535}},
         {"host:00021", {"host", 21}},
-        {"host:0", {"host:0", 21}},
-        {"host:65536", {"host:65536", 21}},
-        {"host:99999999999999999999", {"host:99999999999999999999", 21}},
         {"host:", {"host:", 21}},
         {":2121", {":2121", 21}},
         {"host:21a", {"host:21a", 21}},
@@ -47,6 +44,10 @@ TEST(FtpAddressTest, APortIsTakenOnlyFromDigitsInRangeAfterTheOnlyColon) {
     };
     for (const Row& row : rows) {
         EXPECT_EQ(SplitFtpAddress(row.text, 21), row.expected) << row.text;
+    }
+    // A number that cannot be a port is refused instead of becoming part of the host name.
+    for (const char* text : {"host:0", "host:65536", "host:70000", "host:99999999999999999999"}) {
+        EXPECT_THROW(SplitFtpAddress(text, 21), EIdInvalidPort) << text;
     }
 }
 

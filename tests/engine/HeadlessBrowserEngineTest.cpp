@@ -31,6 +31,7 @@
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/TlsTestCertificates.h"
+#include "tests/support/Trickle.h"
 
 namespace velomaris {
 namespace {
@@ -305,6 +306,7 @@ TEST_F(HeadlessBrowserEngineTest, ANewerNavigationSupersedesTheOneInProgress) {
 TEST_F(HeadlessBrowserEngineTest, AServerThatStallsResetsOrSaysNothingShowsTheFirstTemplate) {
     THeadlessBrowserEngine::TOptions options;
     options.readTimeoutMs = 300;
+    options.navigationTimeoutMs = 1000;
     UseEngine(options);
     const std::string unreachable = Shipped("checkweb.html");
     struct Case {
@@ -322,6 +324,22 @@ TEST_F(HeadlessBrowserEngineTest, AServerThatStallsResetsOrSaysNothingShowsTheFi
                  .Send(
                      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n<ht")
                  .ReadToEof();
+         }},
+        {"closes in the body",
+         [](ScriptedPeer& peer) {
+             peer.Accept()
+                 .ExpectLine("GET / HTTP/1.1")
+                 .Send(
+                     "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n<ht")
+                 .Close();
+         }},
+        {"trickles the body, never silent for a whole read time-out",
+         [](ScriptedPeer& peer) {
+             peer.Accept()
+                 .ExpectLine("GET / HTTP/1.1")
+                 .Send(
+                     "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n<ht")
+                 .Do([](ScriptedPeer& p) { Trickle(p.CurrentSocket(), "m", 100ms, 4s); });
          }},
     };
     for (const Case& c : cases) {

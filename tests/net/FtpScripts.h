@@ -1,6 +1,8 @@
 // Scripted-server pieces shared by the FTP tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <regex>
 #include <string>
@@ -33,23 +35,29 @@ inline int PortOfPortLine(const std::string& line) {
     return std::stoi(match[1]) * 256 + std::stoi(match[2]);
 }
 
-// An active upload as the server sees it: PORT, the upload command, the data connection back
-// to the announced port read to its end, then the final replies on the control connection.
-// Returns where the announced port will be recorded.
-inline std::shared_ptr<int> ScriptActiveUpload(
-    ScriptedPeer& peer, const std::string& command,
-    const std::string& finalReplies = "226 Transfer complete.\r\n", int control = 0) {
+// The server's side of an active upload up to the open data connection: PORT, the upload
+// command answered with 150, and the connection back to the announced port, which becomes the
+// current one. Returns where the announced port will be recorded.
+inline std::shared_ptr<int> ScriptDataConnectionOpened(ScriptedPeer& peer,
+                                                       const std::string& command) {
     auto port = std::make_shared<int>(0);
     peer.ExpectLineMatching(R"(PORT 127,0,0,1,\d+,\d+)")
         .Do([port](ScriptedPeer& p) { *port = PortOfPortLine(p.LastLine()); })
         .Send("200 PORT command successful\r\n")
         .ExpectLine(command)
         .Send("150 Opening BINARY mode data connection\r\n")
-        .ConnectBack([port](const std::string&) { return *port; })
-        .ReadToEof()
-        .Close()
-        .Use(control)
-        .Send(finalReplies);
+        .ConnectBack([port](const std::string&) { return *port; });
+    return port;
+}
+
+// An active upload as the server sees it: PORT, the upload command, the data connection back
+// to the announced port read to its end, then the final replies on the control connection.
+// Returns where the announced port will be recorded.
+inline std::shared_ptr<int> ScriptActiveUpload(
+    ScriptedPeer& peer, const std::string& command,
+    const std::string& finalReplies = "226 Transfer complete.\r\n", int control = 0) {
+    auto port = ScriptDataConnectionOpened(peer, command);
+    peer.ReadToEof().Close().Use(control).Send(finalReplies);
     return port;
 }
 
@@ -68,6 +76,23 @@ public:
         SetPassword("secret");
     }
     std::vector<std::string> texts;
+};
+
+// A scripted server that greets and logs anna in, and a client logged in to it by LogIn()
+// once the test has added the rest of the script.
+class LoggedInFtpTest : public ::testing::Test {
+protected:
+    LoggedInFtpTest() {
+        peer.Accept().Send("220 ready\r\n");
+        ScriptLogin(peer);
+    }
+    void LogIn() {
+        peer.Start();
+        ftp.Aim(peer);
+        ftp.ConnectAndLogin(true, -1);
+    }
+    ScriptedPeer peer;
+    RecordingFtp ftp;
 };
 
 }  // namespace velomaris

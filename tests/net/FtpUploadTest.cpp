@@ -31,20 +31,9 @@ bool Listening(int port) {
     return connected;
 }
 
-// A scripted server logged in as anna, and a client logged in to it.
-class FtpUploadTest : public ::testing::Test {
+// A scripted server logged in as anna, a client logged in to it, and a directory for files.
+class FtpUploadTest : public LoggedInFtpTest {
 protected:
-    FtpUploadTest() {
-        peer.Accept().Send("220 ready\r\n");
-        ScriptLogin(peer);
-    }
-    void LogIn() {
-        peer.Start();
-        ftp.Aim(peer);
-        ftp.ConnectAndLogin(true, -1);
-    }
-    ScriptedPeer peer;
-    RecordingFtp ftp;
     TempDir dir;
 };
 

@@ -243,12 +243,16 @@ TEST(TcpConnectionTest, ReadIntoStreamCutAtTheCloseKeepsOnlyWhatWasBuffered) {
     peer.Finish();
 }
 
-// Records the largest size the stream was ever given.
+// Records the largest size or room the stream was ever given.
 class SizeWatchingStream : public TMemoryStream {
 public:
     void SetSize(std::int64_t size) override {
         largest = std::max(largest, size);
         TMemoryStream::SetSize(size);
+    }
+    void Reserve(std::int64_t capacity) override {
+        largest = std::max(largest, capacity);
+        TMemoryStream::Reserve(capacity);
     }
     std::int64_t largest = 0;
 };
@@ -262,6 +266,7 @@ TEST(TcpConnectionTest, AHostileCountDoesNotPreallocateGigabytes) {
     SizeWatchingStream stream;
     EXPECT_THROW(client.ReadIntoStream(stream), EIdConnClosedGracefully);
     EXPECT_LE(stream.largest, TIdTCPConnection::kMaxStreamPresize);
+    EXPECT_LE(stream.Capacity(), 2 * TIdTCPConnection::kMaxStreamPresize);
     EXPECT_EQ(stream.Bytes(), "tiny") << "what was buffered before the loop is kept";
     peer.Finish();
 }
