@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A fixed moment, so an input behaves the same on every run: 11 Dec 2026 noon.
     TIdCookieManager manager([] { return 46367.5; });
-    const std::string requestHost = host.empty() ? "www.fuzz.invalid" : host;
+    // The client refuses a host with CR, LF or NUL before any request (ResolveRequestTarget).
+    const std::string requestHost =
+        host.empty() || HoldsLineBreakOrNul(host) ? "www.fuzz.invalid" : host;
     TIdHeaderList headers;
     std::size_t start = 0;
     int line = 0;
