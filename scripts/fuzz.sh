@@ -3,6 +3,7 @@
 #   bash scripts/fuzz.sh             every target for 20 seconds
 #   bash scripts/fuzz.sh 600         every target for 10 minutes
 #   bash scripts/fuzz.sh 3600 cookie one target for an hour
+# FUZZ_SEED=N fixes the random seed (the test command uses 1); unset, every run draws its own.
 # Each run starts from the seed corpus in fuzz/corpus/<target>/ and keeps what it learns in
 # build-fuzz/corpus/<target>/; an input that breaks a promise is saved as
 # build-fuzz/findings/<target>/crash-* (replay it with build-fuzz/fuzz/fuzz_<target> FILE).
@@ -27,7 +28,7 @@ failed=0
 for target in "${targets[@]}"; do
   mkdir -p "$build/corpus/$target" "$build/findings/$target"
   echo "fuzz_$target: ${seconds} s"
-  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -seed="${FUZZ_SEED:-0}" -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$build/findings/$target/" -print_final_stats=0 \
     "$build/corpus/$target" "$root/fuzz/corpus/$target" >"$build/fuzz_$target.log" 2>&1; then
     passed=$((passed + 1))

@@ -37,6 +37,9 @@ ScriptedFtpFailure::ScriptedFtpFailure(TKind kind)
                 .ExpectLine("STOR index.html")
                 .Send("150 Opening data connection\r\n")
                 .ConnectBack([port](const std::string&) { return *port; })
+                // Only once the client has taken the connection: a connection reset while it
+                // still waits in the listener's queue never reaches the client at all.
+                .ExpectBytes("<")
                 .Reset()
                 .Use(0)
                 .Close();
