@@ -36,7 +36,7 @@ ChildProcess::Options CopyOfProgram(const TempDir& dir) {
 TEST(HeadlessProgramTest, WithoutTheTemplatesItSaysSoOnceAndRunsUntilSigterm) {
     TempDir dir;
     ChildProcess program(CopyOfProgram(dir));
-    ASSERT_TRUE(program.WaitForOutput(kMissingFilesUtf8, 10s)) << program.Output();
+    ASSERT_TRUE(program.WaitForOutput(kMissingFilesUtf8, 60s)) << program.Output();
     EXPECT_TRUE(program.Running());
     EXPECT_EQ(program.Stop(SIGTERM, kStopLimit), 0);
     EXPECT_EQ(CountOccurrences(program.Output(), kMissingFilesUtf8), 1u) << program.Output();
