@@ -27,7 +27,7 @@ std::unique_ptr<TQtBackend> MakeDesktopBackend(int& argc, char** argv, Clock& cl
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto backend = std::make_unique<TQtBackend>(argc, argv, clock);
     const std::string directory = ProgramDirectory();
-    backend->SetApplicationIcon(QIcon(QString::fromLocal8Bit(directory + kApplicationIconFile)));
+    backend->SetApplicationIcon(QIcon(QString::fromLocal8Bit(directory + kProgramIconFileName)));
     const bool sidePageOff = SidePageOff();
     backend->SetBrowserEngineFactory(
         [directory, sidePageOff](TWebBrowser& browser) -> std::unique_ptr<TBrowserEngine> {

@@ -5,12 +5,10 @@
 #include <memory>
 
 #include "app/ProgramStart.h"
+#include "platform/shell/DesktopEntry.h"
 #include "platform/ui/qt/QtBackend.h"
 
 namespace velomaris {
-
-// The file of the application icon, beside the program.
-inline constexpr char kApplicationIconFile[] = "velomaris.png";
 
 // Makes the Qt backend for velomaris: Chromium prepared for where it runs, the icon, and a
 // QtWebEngine engine for each browser control. With the environment variable

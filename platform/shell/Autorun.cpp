@@ -38,13 +38,17 @@ std::string RunValueFileName(const std::string& gbkName) {
 
 void SetRunValue(const std::string& gbkName, const std::string& gbkExecutablePath) {
     const std::string file = RunValueFileName(gbkName);
-    const std::string text = DesktopEntryText({
+    std::vector<std::pair<std::string, std::string>> keys = {
         {"Type", "Application"},
         {"Name", DesktopEntryString(GbkToUtf8(gbkName))},
         {"Exec", DesktopEntryExecArgument(GbkToUtf8(gbkExecutablePath))},
-        {"Terminal", "false"},
-        {"X-GNOME-Autostart-enabled", "true"},
-    });
+    };
+    if (const auto icon = ProgramIconValue(gbkExecutablePath)) {
+        keys.emplace_back("Icon", *icon);
+    }
+    keys.emplace_back("Terminal", "false");
+    keys.emplace_back("X-GNOME-Autostart-enabled", "true");
+    const std::string text = DesktopEntryText(keys);
     // The config home is private by the base-directory rules; autostart itself is not.
     MakeDirectories(ConfigHomeDirectory(), 0700);
     MakeDirectories(AutostartDirectory(), 0755);

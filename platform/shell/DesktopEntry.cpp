@@ -1,5 +1,9 @@
 #include "platform/shell/DesktopEntry.h"
 
+#include <sys/stat.h>
+
+#include "platform/Files.h"
+#include "platform/Text.h"
 #include "platform/shell/ShellError.h"
 
 namespace velomaris {
@@ -50,6 +54,19 @@ std::string DesktopEntryExecArgument(std::string_view utf8) {
     }
     quoted += '"';
     return DesktopEntryString(quoted);
+}
+
+std::optional<std::string> ProgramIconValue(const std::string& gbkExecutablePath) {
+    const size_t slash = gbkExecutablePath.rfind('/');
+    if (slash == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::string icon = gbkExecutablePath.substr(0, slash + 1) + kProgramIconFileName;
+    struct stat st {};
+    if (::stat(OsPath(icon).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return DesktopEntryString(GbkToUtf8(icon));
 }
 
 std::string DesktopEntryText(const std::vector<std::pair<std::string, std::string>>& keys) {

@@ -35,13 +35,17 @@ std::string CreateDesktopShortcut(const std::string& gbkExecutablePath,
     if (::stat(OsPath(desktop).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         throw EShellError("The desktop directory \"" + desktop + "\" does not exist");
     }
-    const std::string text = DesktopEntryText({
+    std::vector<std::pair<std::string, std::string>> keys = {
         {"Type", "Application"},
         {"Name", DesktopEntryString(GbkToUtf8(fileName.substr(0, fileName.size() - 8)))},
         {"Exec", DesktopEntryExecArgument(GbkToUtf8(gbkExecutablePath))},
         {"Path", DesktopEntryString(GbkToUtf8(gbkProgramDirectory))},
-        {"Terminal", "false"},
-    });
+    };
+    if (const auto icon = ProgramIconValue(gbkExecutablePath)) {
+        keys.emplace_back("Icon", *icon);
+    }
+    keys.emplace_back("Terminal", "false");
+    const std::string text = DesktopEntryText(keys);
     const std::string path = desktop + "/" + fileName;
     ReplaceFileAtomically(path, text, 0755);
     // A replaced shortcut keeps the old file's mode; it must be executable all the same.

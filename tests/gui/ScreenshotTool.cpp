@@ -56,7 +56,7 @@ int Run(int argc, char** argv) {
     const std::string demoPage = ReadFile(argv[2]);
     const std::string shipped = ProgramDirectory();
     TempDir dir;
-    for (const char* name : {"checkweb.html", "checkweb2.html", kApplicationIconFile}) {
+    for (const char* name : {"checkweb.html", "checkweb2.html", kProgramIconFileName}) {
         dir.Write(name, ReadFile(shipped + name));
     }
     PhpServerFixture site(demoPage);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Exception.h"
+#include "platform/shell/Autorun.h"
+#include "platform/shell/DesktopEntry.h"
 #include "platform/shell/XdgDirectories.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -98,6 +100,32 @@ TEST_F(DesktopShortcutTest, TheShortcutStartsTheExecutableInTheProgramDirectory)
               "Path=/opt/\xE8\xBD\xAF\xE4\xBB\xB6 dir/\n"
               "Terminal=false\n");
     EXPECT_EQ(FileMode(path), 0755u);
+}
+
+// Both entries that start the program show its icon when the icon is installed beside it,
+// by an absolute path; a directory named "velomaris.png" is no icon.
+TEST_F(DesktopShortcutTest, EntriesCarryTheIconInstalledBesideTheProgram) {
+    std::filesystem::create_directories(home_.File("Desktop"));
+    TempDir install;
+    const std::string programDirectory = install.File(" a dir") + "/";
+    std::filesystem::create_directories(programDirectory);
+    const std::string program = programDirectory + "velomaris";
+    const std::string iconLine = "\nIcon=" + programDirectory + "velomaris.png\n";
+
+    const std::string withoutIcon = ReadBytes(CreateDesktopShortcut(program, programDirectory));
+    EXPECT_EQ(withoutIcon.find("Icon="), std::string::npos) << withoutIcon;
+
+    std::filesystem::create_directory(programDirectory + kProgramIconFileName);
+    EXPECT_EQ(ReadBytes(CreateDesktopShortcut(program, programDirectory)).find("Icon="),
+              std::string::npos);
+    std::filesystem::remove(programDirectory + kProgramIconFileName);
+
+    WriteBytes(programDirectory + kProgramIconFileName, "\x89PNG");
+    const std::string shortcut = ReadBytes(CreateDesktopShortcut(program, programDirectory));
+    EXPECT_NE(shortcut.find(iconLine + "Terminal=false\n"), std::string::npos) << shortcut;
+    SetRunValue("VelomarisV3.0", program);
+    const std::string autostart = ReadBytes(home_.File(".config/autostart/VelomarisV3.0.desktop"));
+    EXPECT_NE(autostart.find(iconLine + "Terminal=false\n"), std::string::npos) << autostart;
 }
 
 TEST_F(DesktopShortcutTest, AnExistingShortcutIsReplacedAndMadeExecutable) {
