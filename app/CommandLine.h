@@ -1,5 +1,5 @@
-// The command lines of velomaris-headless and velomaris-set-ftp-password, parsed into what the
-// program is asked to do; the programs' main functions only act on the result.
+// The command lines of velomaris, velomaris-headless and velomaris-set-ftp-password, parsed into
+// what the program is asked to do; the programs' main functions only act on the result.
 #pragma once
 
 #include <string>
@@ -24,6 +24,21 @@ struct THeadlessCommand {
 // over everything else given with them.
 THeadlessCommand ParseHeadlessCommandLine(const std::vector<std::string>& arguments);
 std::string HeadlessUsage();
+
+struct TDesktopCommand {
+    enum class TAction { Run, Help, Version, BadUsage };
+    TAction action = TAction::Run;
+    std::string configPath;  // as for velomaris-headless
+    std::string error;
+    // What is left for Qt (-platform NAME, -style NAME, ...), in its order.
+    std::vector<std::string> toolkitArguments;
+};
+
+// The desktop program's own options are --help, --version and --config PATH (or
+// --config=PATH); --once belongs to velomaris-headless only. Every other argument is Qt's,
+// which ignores what it does not know, as desktop programs do.
+TDesktopCommand ParseDesktopCommandLine(const std::vector<std::string>& arguments);
+std::string DesktopUsage();
 
 struct TSetPasswordCommand {
     enum class TAction { Store, Help, BadUsage };

@@ -55,6 +55,58 @@ TEST(CommandLineTest, HeadlessOptions) {
     }
 }
 
+TEST(CommandLineTest, DesktopOptionsLeaveTheRestToQt) {
+    using DesktopAction = TDesktopCommand::TAction;
+    struct Row {
+        std::vector<std::string> arguments;
+        DesktopAction action;
+        std::string configPath;
+        std::vector<std::string> toolkit;
+        std::string error;
+    };
+    const Row rows[] = {
+        {{}, DesktopAction::Run, "", {}, ""},
+        {{"--config", "/srv/a.ini"}, DesktopAction::Run, "/srv/a.ini", {}, ""},
+        {{"-platform", "offscreen", "--config=b.ini", "-style", "fusion"},
+         DesktopAction::Run,
+         "b.ini",
+         {"-platform", "offscreen", "-style", "fusion"},
+         ""},
+        // The value of --config is never Qt's, even when it looks like an option.
+        {{"--config", "-platform"}, DesktopAction::Run, "-platform", {}, ""},
+        {{"-platform", "xcb", "--help"}, DesktopAction::Help, "", {"-platform", "xcb"}, ""},
+        {{"--version"}, DesktopAction::Version, "", {}, ""},
+        {{"--once"},
+         DesktopAction::BadUsage,
+         "",
+         {},
+         "--once is an option of velomaris-headless, which converts without windows"},
+        {{"--config"},
+         DesktopAction::BadUsage,
+         "",
+         {},
+         "--config needs the path of a settings file"},
+        {{"--config=a", "--config", "b"},
+         DesktopAction::BadUsage,
+         "",
+         {},
+         "--config may be given only once"},
+    };
+    for (const Row& row : rows) {
+        std::string shown;
+        for (const std::string& argument : row.arguments) {
+            shown += "[" + argument + "]";
+        }
+        const TDesktopCommand command = ParseDesktopCommandLine(row.arguments);
+        EXPECT_EQ(command.action, row.action) << shown;
+        EXPECT_EQ(command.error, row.error) << shown;
+        if (row.action != DesktopAction::BadUsage) {
+            EXPECT_EQ(command.configPath, row.configPath) << shown;
+            EXPECT_EQ(command.toolkitArguments, row.toolkit) << shown;
+        }
+    }
+}
+
 TEST(CommandLineTest, SetPasswordTakesOneFileThatIsNotAnOption) {
     using SetAction = TSetPasswordCommand::TAction;
     struct Row {

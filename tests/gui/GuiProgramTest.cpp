@@ -2,8 +2,12 @@
 // real FTP server (pyftpdlib) and a real local page (php -S): the main window and its buttons,
 // the FTP login box, a single-page conversion through the rendering browser with the upload
 // arriving byte for byte, the result window, the settings windows saving to disk, the close
-// request and the tray menu's exit. Driven through the widgets with Qt Test.
+// request and the tray menu's exit. Driven through the widgets with Qt Test. And the program
+// as a process of its own: its help without a display, its window on the display with another
+// settings file, and a termination request that ends it, its browser processes included, with
+// status 0.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <QAction>
 #include <QApplication>
@@ -17,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,6 +35,7 @@
 #include "settings/PasswordCodec.h"
 #include "settings/ProfileFile.h"
 #include "tests/gui/GuiWait.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/FtpServerFixture.h"
 #include "tests/support/PhpServerFixture.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -86,7 +93,7 @@ protected:
                            "'/page.html');")),
           programDirectory(dir.Path()) {
         site.Root().Write("page.html", kPageBody);
-        for (const char* name : {"checkweb.html", "checkweb2.html", kApplicationIconFile}) {
+        for (const char* name : {"checkweb.html", "checkweb2.html", kProgramIconFileName}) {
             dir.Write(name, ReadFile(shipped + name));
         }
         ::mkdir((ftp.Home() + "www").c_str(), 0755);
@@ -298,6 +305,56 @@ TEST_F(GuiProgramTest, LoginConversionSettingsCloseAndExit) {
     });
     EXPECT_TRUE(scriptDone);
     EXPECT_EQ(status, 0);
+}
+
+// Whether the display shows a viewable top-level window with this caption (xwininfo, from
+// x11-utils, asks the X server; the window belongs to another process).
+bool WindowViewable(const char* caption) {
+    const std::string command = std::string("xwininfo -name '") + caption + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return false;
+    }
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    ::pclose(pipe);
+    return output.find("Map State: IsViewable") != std::string::npos;
+}
+
+TEST_F(GuiProgramTest, TheProgramAsAProcessOfItsOwn) {
+    using namespace std::chrono_literals;
+    ChildProcess::Options options;
+    options.program = VELOMARIS_PATH;
+    options.directory = "/";
+    options.stdoutTo = ChildProcess::Sink::Pipe;
+    options.stderrTo = ChildProcess::Sink::Pipe;
+    {
+        // Its own options are read before Qt starts: no display is needed to ask for help.
+        ChildProcess::Options help = options;
+        help.arguments = {"--help"};
+        help.environment = {"DISPLAY=", "WAYLAND_DISPLAY="};
+        ChildProcess velomaris(help);
+        // Signal 0 sends nothing: this waits for the program to end by itself.
+        EXPECT_EQ(velomaris.Stop(0, 60s), 0) << velomaris.Output();
+        EXPECT_EQ(velomaris.Output().rfind("usage: velomaris [--config PATH]", 0), 0u)
+            << velomaris.Output();
+    }
+    // With the settings file of the test's directory, which then holds its log too.
+    options.arguments = {"--config", dir.File("setfile.ini")};
+    // Its browser processes are in its group: none may outlive the test.
+    options.ownProcessGroup = true;
+    ChildProcess velomaris(options);
+    ASSERT_TRUE(velomaris.WaitUntil([] { return WindowViewable("VelomarisV3.0"); }, 90s))
+        << velomaris.Output();
+    EXPECT_EQ(velomaris.Stop(SIGTERM, 30s), 0) << velomaris.Output();
+    const std::string log = ReadFile(dir.File("velomaris.log"));
+    EXPECT_NE(log.find("Velomaris starts, settings file " + dir.File("setfile.ini")),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Velomaris ends"), std::string::npos) << log;
 }
 
 }  // namespace
