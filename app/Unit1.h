@@ -12,6 +12,7 @@
 #include "http/IdHTTP.h"
 #include "net/IdFTP.h"
 #include "net/IdSSLOpenSSL.h"
+#include "platform/Stream.h"
 #include "platform/browser/WebBrowser.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Form.h"
@@ -237,7 +238,7 @@ private:
     void ReportPageNameRefused();
     std::string SiteAddress() const;
     // Fetches webmain and writes the response body over the file, whole or not at all.
-    void FetchPageToFile(const std::string& gbkPath);
+    void FetchPageToFile(const std::string& gbkPath, TReplacement replacement);
     // Whether the fetch file's text, line breaks made CR LF, differs from the local page file's
     // (or from the first-run text when there is none yet); both are read in blocks.
     bool FetchedTextDiffers(const std::string& fetchFile, const std::string& pageFile);

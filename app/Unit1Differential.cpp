@@ -56,8 +56,9 @@ void TForm1::Button10Click() {
     try {
         const std::string fetchFile = DataDirectory() + kFetchFileName;
         // Both files are replaced whole or not at all, so a failure never leaves a truncated
-        // page for the next comparison.
-        FetchPageToFile(fetchFile);
+        // page for the next comparison. The fetched copy is only read right here, after this
+        // fetch has written it, so it need not wait for the disk; the page file must.
+        FetchPageToFile(fetchFile, TReplacement::Scratch);
         const std::string pageFile = LocalPageFile();
         if (FetchedTextDiffers(fetchFile, pageFile)) {
             // The page file holds the fetched text as the text buffers hold it: CR LF breaks.

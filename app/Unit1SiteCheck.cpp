@@ -35,10 +35,10 @@ std::string TForm1::SiteAddress() const {
     return SiteAddressOf(webmain);
 }
 
-void TForm1::FetchPageToFile(const std::string& gbkPath) {
+void TForm1::FetchPageToFile(const std::string& gbkPath, TReplacement replacement) {
     // The body goes straight to disk as it arrives; the file takes its place only once the
     // whole body is there, so a failed fetch leaves the previous file as it was.
-    TReplacingFileStream file(gbkPath);
+    TReplacingFileStream file(gbkPath, 0644, replacement);
     const Clock& clock = Application().GetClock();
     const Clock::TimePoint start = clock.Now();
     try {
@@ -55,7 +55,7 @@ void TForm1::FetchPageToFile(const std::string& gbkPath) {
 
 void TForm1::StoreFetchedPage() {
     try {
-        FetchPageToFile(LocalPageFile());
+        FetchPageToFile(LocalPageFile(), TReplacement::Durable);
     } catch (const EFCreateError& e) {
         // Making, writing or flushing the page file (a fetch failure is logged as such).
         LogEvent("storing the page failed: " + DescribeFailure(e));

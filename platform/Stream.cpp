@@ -229,11 +229,14 @@ TReplacingFileStream::TTemporary TReplacingFileStream::CreateTemporary(const std
     return temporary;
 }
 
-TReplacingFileStream::TReplacingFileStream(const std::string& gbkPath, mode_t newFileMode)
-    : TReplacingFileStream(gbkPath, CreateTemporary(gbkPath, newFileMode)) {}
+TReplacingFileStream::TReplacingFileStream(const std::string& gbkPath, mode_t newFileMode,
+                                           TReplacement replacement)
+    : TReplacingFileStream(gbkPath, CreateTemporary(gbkPath, newFileMode), replacement) {}
 
-TReplacingFileStream::TReplacingFileStream(const std::string& gbkPath, TTemporary temporary)
+TReplacingFileStream::TReplacingFileStream(const std::string& gbkPath, TTemporary temporary,
+                                           TReplacement replacement)
     : TFileStream(gbkPath, temporary.fd),
+      replacement_(replacement),
       osTarget_(std::move(temporary.osTarget)),
       osTemporary_(std::move(temporary.osTemporary)) {}
 
@@ -262,7 +265,19 @@ std::int64_t TReplacingFileStream::Write(const void* buffer, std::int64_t count)
         Fail(error);
     }
     Advance(count);
+    StartWriteback();
     return count;
+}
+
+void TReplacingFileStream::StartWriteback() {
+    // Each full stretch goes to the disk while the rest is still being written, so Commit's
+    // flush waits only for the last one. The request only starts the writing; a failure shows
+    // at the flush.
+    while (replacement_ == TReplacement::Durable &&
+           Position() - writebackStart_ >= kWritebackStretch) {
+        ::sync_file_range(Handle(), writebackStart_, kWritebackStretch, SYNC_FILE_RANGE_WRITE);
+        writebackStart_ += kWritebackStretch;
+    }
 }
 
 void TReplacingFileStream::Commit() {
@@ -271,7 +286,7 @@ void TReplacingFileStream::Commit() {
     }
     // The data and the size are what a reader needs after a crash; the mode was set when the
     // file was made, so fdatasync is enough.
-    if (::fdatasync(Handle()) != 0) {
+    if (replacement_ == TReplacement::Durable && ::fdatasync(Handle()) != 0) {
         Fail(errno);
     }
     if (const int error = CloseHandle(); error != 0) {

@@ -110,9 +110,16 @@ private:
 // mix. Destroyed without Commit, the temporary file is removed and the file stays as it was.
 // A new file gets newFileMode; an existing one keeps its mode. Every failure raises
 // EFCreateError "Cannot create file "%s". %s" with the target's path.
+//
+// A scratch file (TReplacement::Scratch) is renamed into place without waiting for the disk:
+// the running program still sees the old or the new content whole, but after a system crash
+// the file may be empty. Only for a file that is always written anew before it is read.
+enum class TReplacement { Durable, Scratch };
+
 class TReplacingFileStream : public TFileStream {
 public:
-    explicit TReplacingFileStream(const std::string& gbkPath, mode_t newFileMode = 0644);
+    explicit TReplacingFileStream(const std::string& gbkPath, mode_t newFileMode = 0644,
+                                  TReplacement replacement = TReplacement::Durable);
     ~TReplacingFileStream() override;
 
     std::int64_t Write(const void* buffer, std::int64_t count) override;
@@ -125,10 +132,16 @@ private:
         int fd;
     };
     static TTemporary CreateTemporary(const std::string& gbkPath, mode_t newFileMode);
-    TReplacingFileStream(const std::string& gbkPath, TTemporary temporary);
+    TReplacingFileStream(const std::string& gbkPath, TTemporary temporary,
+                         TReplacement replacement);
     [[noreturn]] void Fail(int error);
+    void StartWriteback();
 
+    static constexpr std::int64_t kWritebackStretch = 4 << 20;
+    TReplacement replacement_;
     std::string osTarget_;
+    // Where the data not yet handed to the disk begins.
+    std::int64_t writebackStart_ = 0;
     std::string osTemporary_;
     bool committed_ = false;
 };

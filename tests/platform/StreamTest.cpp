@@ -204,6 +204,33 @@ TEST(StreamTest, AReplacingStreamTakesThePlaceOfTheFileOnlyWhenCommitted) {
     EXPECT_EQ(EntriesIn(dir.File("")), 1);
 }
 
+// A page of several megabytes, written in the pieces a download brings, replaces the file
+// whole whether it waits for the disk or not (a scratch file does not).
+TEST(StreamTest, ALargeReplacementIsExactForBothKinds) {
+    TempDir dir;
+    std::string body;
+    for (int line = 0; body.size() < 9u * 1024 * 1024 + 333; ++line) {
+        body += "<p>line " + std::to_string(line) + "</p>\r\n";
+    }
+    for (const TReplacement replacement : {TReplacement::Durable, TReplacement::Scratch}) {
+        SCOPED_TRACE(replacement == TReplacement::Durable ? "durable" : "scratch");
+        const std::string path = dir.File("newweb.html");
+        ReplaceFileAtomically(path, "old page");
+        {
+            TReplacingFileStream page(path, 0644, replacement);
+            for (size_t at = 0; at < body.size(); at += 32768) {
+                const std::string_view piece =
+                    std::string_view(body).substr(at, std::min<size_t>(32768, body.size() - at));
+                page.Write(piece.data(), static_cast<std::int64_t>(piece.size()));
+            }
+            EXPECT_EQ(ReadWholeFile(path), "old page");
+            page.Commit();
+        }
+        EXPECT_EQ(ReadWholeFile(path), body);
+        EXPECT_EQ(EntriesIn(dir.File("")), 1);
+    }
+}
+
 TEST(StreamTest, AReplacingStreamThatCannotBeCreatedNamesTheTarget) {
     TempDir dir;
     const std::string path = dir.File("none/index.html");
