@@ -1,116 +1,114 @@
 #include "app/CommandLine.h"
 
+#include <iostream>
+
+#include "platform/DataDirectory.h"
+#include "platform/Exception.h"
+
 namespace velomaris {
 
 namespace {
 
-template <class Command>
-Command BadUsage(std::string error) {
+// Parses the shared options; every other argument goes to takeOther, which returns an error
+// text when the program has no use for it.
+template <class Command, class TakeOther>
+Command ParseProgramCommand(const std::vector<std::string>& arguments, TakeOther takeOther) {
     Command command;
-    command.action = Command::TAction::BadUsage;
-    command.error = std::move(error);
-    return command;
-}
-
-// The options both programs share: --help (-h), --version and --config.
-struct TSharedOptions {
     bool help = false;
     bool version = false;
-    std::string configPath;
-};
-
-enum class TOptionResult { Taken, NotShared, Error };
-
-// Takes the shared option at arguments[i] (and the value after it), or says it is not one.
-TOptionResult TakeSharedOption(const std::vector<std::string>& arguments, std::size_t& i,
-                               TSharedOptions& options, std::string& error) {
-    const std::string& argument = arguments[i];
-    if (argument == "--help" || argument == "-h") {
-        options.help = true;
-        return TOptionResult::Taken;
-    }
-    if (argument == "--version") {
-        options.version = true;
-        return TOptionResult::Taken;
-    }
-    if (argument != "--config" && argument.rfind("--config=", 0) != 0) {
-        return TOptionResult::NotShared;
-    }
-    std::string path;
-    if (argument == "--config") {
-        if (i + 1 < arguments.size()) {
-            path = arguments[++i];
+    std::optional<std::string> error;
+    for (std::size_t i = 0; i < arguments.size() && !error; ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            help = true;
+        } else if (argument == "--version") {
+            version = true;
+        } else if (argument == "--config" || argument.rfind("--config=", 0) == 0) {
+            std::string path;
+            if (argument == "--config") {
+                if (i + 1 < arguments.size()) {
+                    path = arguments[++i];
+                }
+            } else {
+                path = argument.substr(9);
+            }
+            if (path.empty()) {
+                error = "--config needs the path of a settings file";
+            } else if (!command.configPath.empty()) {
+                error = "--config may be given only once";
+            } else {
+                command.configPath = path;
+            }
+        } else {
+            error = takeOther(argument, command);
         }
-    } else {
-        path = argument.substr(9);
     }
-    if (path.empty()) {
-        error = "--config needs the path of a settings file";
-        return TOptionResult::Error;
+    if (error) {
+        Command bad;
+        bad.action = TProgramCommand::TAction::BadUsage;
+        bad.error = *error;
+        return bad;
     }
-    if (!options.configPath.empty()) {
-        error = "--config may be given only once";
-        return TOptionResult::Error;
+    if (help) {
+        command.action = TProgramCommand::TAction::Help;
+    } else if (version) {
+        command.action = TProgramCommand::TAction::Version;
     }
-    options.configPath = path;
-    return TOptionResult::Taken;
-}
-
-// Help and version win over everything else given with them.
-template <class Command>
-void ApplySharedOptions(const TSharedOptions& options, Command& command) {
-    command.configPath = options.configPath;
-    if (options.help) {
-        command.action = Command::TAction::Help;
-    } else if (options.version) {
-        command.action = Command::TAction::Version;
-    }
+    return command;
 }
 
 }  // namespace
 
-THeadlessCommand ParseHeadlessCommandLine(const std::vector<std::string>& arguments) {
-    THeadlessCommand command;
-    TSharedOptions options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string error;
-        switch (TakeSharedOption(arguments, i, options, error)) {
-            case TOptionResult::Taken:
-                break;
-            case TOptionResult::Error:
-                return BadUsage<THeadlessCommand>(error);
-            case TOptionResult::NotShared:
-                if (arguments[i] != "--once") {
-                    return BadUsage<THeadlessCommand>("unknown argument: " + arguments[i]);
-                }
-                command.once = true;
+std::optional<int> ActOnProgramCommand(const std::string& program, const TProgramCommand& command,
+                                       const std::string& usage) {
+    switch (command.action) {
+        case TProgramCommand::TAction::Help:
+            std::cout << usage;
+            return kExitOk;
+        case TProgramCommand::TAction::Version:
+            std::cout << program << " " VELOMARIS_VERSION << std::endl;
+            return kExitOk;
+        case TProgramCommand::TAction::BadUsage:
+            std::cerr << program << ": " << command.error << "\n\n" << usage;
+            return kExitUsage;
+        case TProgramCommand::TAction::Run:
+            break;
+    }
+    if (!command.configPath.empty()) {
+        try {
+            UseSettingsFile(command.configPath);
+        } catch (const Exception& e) {
+            // The message holds the path as the system names it.
+            std::cerr << program << ": " << e.Message() << std::endl;
+            return kExitUsage;
         }
     }
-    ApplySharedOptions(options, command);
-    return command;
+    return std::nullopt;
+}
+
+THeadlessCommand ParseHeadlessCommandLine(const std::vector<std::string>& arguments) {
+    return ParseProgramCommand<THeadlessCommand>(
+        arguments,
+        [](const std::string& argument, THeadlessCommand& command) -> std::optional<std::string> {
+            if (argument != "--once") {
+                return "unknown argument: " + argument;
+            }
+            command.once = true;
+            return std::nullopt;
+        });
 }
 
 TDesktopCommand ParseDesktopCommandLine(const std::vector<std::string>& arguments) {
-    TDesktopCommand command;
-    TSharedOptions options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string error;
-        switch (TakeSharedOption(arguments, i, options, error)) {
-            case TOptionResult::Taken:
-                break;
-            case TOptionResult::Error:
-                return BadUsage<TDesktopCommand>(error);
-            case TOptionResult::NotShared:
-                if (arguments[i] == "--once") {
-                    return BadUsage<TDesktopCommand>(
-                        "--once is an option of velomaris-headless, which converts without "
-                        "windows");
-                }
-                command.toolkitArguments.push_back(arguments[i]);
-        }
-    }
-    ApplySharedOptions(options, command);
-    return command;
+    return ParseProgramCommand<TDesktopCommand>(
+        arguments,
+        [](const std::string& argument, TDesktopCommand& command) -> std::optional<std::string> {
+            if (argument == "--once") {
+                return "--once is an option of velomaris-headless, which converts without "
+                       "windows";
+            }
+            command.toolkitArguments.push_back(argument);
+            return std::nullopt;
+        });
 }
 
 std::string DesktopUsage() {

@@ -2,6 +2,7 @@
 // what the program is asked to do; the programs' main functions only act on the result.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,22 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-struct THeadlessCommand {
+// What velomaris and velomaris-headless share: --help (-h), --version and --config PATH (or
+// --config=PATH). Help and version win over everything else given with them.
+struct TProgramCommand {
     enum class TAction { Run, Help, Version, BadUsage };
     TAction action = TAction::Run;
-    bool once = false;
     std::string configPath;  // as given (the file system's bytes); empty: setfile.ini beside
     std::string error;       // for BadUsage: what was wrong
+};
+
+// Acts on the shared part before the program starts: prints the help, the version or the
+// usage error, or takes the --config file. Returns the exit status when the program ends here.
+std::optional<int> ActOnProgramCommand(const std::string& program, const TProgramCommand& command,
+                                       const std::string& usage);
+
+struct THeadlessCommand : TProgramCommand {
+    bool once = false;
 };
 
 // Options: --help, --version, --config PATH (or --config=PATH), --once. Help and version win
@@ -25,11 +36,7 @@ struct THeadlessCommand {
 THeadlessCommand ParseHeadlessCommandLine(const std::vector<std::string>& arguments);
 std::string HeadlessUsage();
 
-struct TDesktopCommand {
-    enum class TAction { Run, Help, Version, BadUsage };
-    TAction action = TAction::Run;
-    std::string configPath;  // as for velomaris-headless
-    std::string error;
+struct TDesktopCommand : TProgramCommand {
     // What is left for Qt (-platform NAME, -style NAME, ...), in its order.
     std::vector<std::string> toolkitArguments;
 };

@@ -55,27 +55,8 @@ int main(int argc, char** argv) {
     using namespace velomaris;
     const THeadlessCommand command =
         ParseHeadlessCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    switch (command.action) {
-        case THeadlessCommand::TAction::Help:
-            std::cout << HeadlessUsage();
-            return kExitOk;
-        case THeadlessCommand::TAction::Version:
-            std::cout << "velomaris-headless " VELOMARIS_VERSION << std::endl;
-            return kExitOk;
-        case THeadlessCommand::TAction::BadUsage:
-            std::cerr << "velomaris-headless: " << command.error << "\n\n" << HeadlessUsage();
-            return kExitUsage;
-        case THeadlessCommand::TAction::Run:
-            break;
-    }
-    try {
-        if (!command.configPath.empty()) {
-            UseSettingsFile(command.configPath);
-        }
-    } catch (const Exception& e) {
-        // The message holds the path as the system names it.
-        std::cerr << "velomaris-headless: " << e.Message() << std::endl;
-        return kExitUsage;
+    if (const auto status = ActOnProgramCommand("velomaris-headless", command, HeadlessUsage())) {
+        return *status;
     }
     try {
         if (command.once && !FileExists(SettingsFilePath())) {

@@ -15,24 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-// Whether a viewable top-level window with the main window's caption exists.
-bool MainWindowViewable() {
-    FILE* pipe = popen("xwininfo -name VelomarisV3.0 2>/dev/null", "r");
-    if (pipe == nullptr) {
-        return false;
-    }
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    pclose(pipe);
-    return output.find("Map State: IsViewable") != std::string::npos;
-}
-
-}  // namespace
+#include "tests/support/XWindows.h"
 
 int main(int argc, char** argv) {
     if (argc < 2 || std::getenv("DISPLAY") == nullptr) {
@@ -54,7 +37,7 @@ int main(int argc, char** argv) {
         }
         bool shown = false;
         while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
-            if (MainWindowViewable()) {
+            if (velomaris::XWindowViewable("VelomarisV3.0")) {
                 shown = true;
                 break;
             }

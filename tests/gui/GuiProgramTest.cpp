@@ -22,7 +22,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,6 +39,7 @@
 #include "tests/support/PhpServerFixture.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XWindows.h"
 
 namespace velomaris {
 namespace {
@@ -307,23 +307,6 @@ TEST_F(GuiProgramTest, LoginConversionSettingsCloseAndExit) {
     EXPECT_EQ(status, 0);
 }
 
-// Whether the display shows a viewable top-level window with this caption (xwininfo, from
-// x11-utils, asks the X server; the window belongs to another process).
-bool WindowViewable(const char* caption) {
-    const std::string command = std::string("xwininfo -name '") + caption + "' 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return false;
-    }
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    ::pclose(pipe);
-    return output.find("Map State: IsViewable") != std::string::npos;
-}
-
 TEST_F(GuiProgramTest, TheProgramAsAProcessOfItsOwn) {
     using namespace std::chrono_literals;
     ChildProcess::Options options;
@@ -347,7 +330,7 @@ TEST_F(GuiProgramTest, TheProgramAsAProcessOfItsOwn) {
     // Its browser processes are in its group: none may outlive the test.
     options.ownProcessGroup = true;
     ChildProcess velomaris(options);
-    ASSERT_TRUE(velomaris.WaitUntil([] { return WindowViewable("VelomarisV3.0"); }, 90s))
+    ASSERT_TRUE(velomaris.WaitUntil([] { return XWindowViewable("VelomarisV3.0"); }, 90s))
         << velomaris.Output();
     EXPECT_EQ(velomaris.Stop(SIGTERM, 30s), 0) << velomaris.Output();
     const std::string log = ReadFile(dir.File("velomaris.log"));
