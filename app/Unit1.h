@@ -263,8 +263,11 @@ private:
     void ArmNextDifferentialCycle();
     void ArmNextTimedRun();
     // Shows a failure box, or only logs it while another failure box is still open, so an
-    // unattended updater never piles up boxes.
+    // unattended updater never piles up boxes, or once the program is ending.
     enum class TFailureKind { ErrorBox, PlainDialog };
+    // Whether the program has been asked to end (a signal, the tray's exit item): every
+    // network wait is then cut short, and what failed through that is no news for the user.
+    bool ProgramEnding() const;
     void ReportFailure(TFailureKind kind, const std::string& text);
     void EndSingleConversion(bool uploaded);
     // Sets the window's two addresses and shows it.

@@ -42,6 +42,10 @@ void TForm1::LoginFailed(const std::exception& cause) {
     Button7.SetEnabled(false);
     Edit5.SetText("0");
     Edit6.SetText("0");
+    if (ProgramEnding()) {
+        LogEvent("failure not shown, the program is ending: " + std::string(kLoginFailedText));
+        return;
+    }
     Application().MessageBox(kLoginFailedText, kTitleNotice, TMessageBoxIcon::mbError);
 }
 

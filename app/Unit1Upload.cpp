@@ -8,6 +8,7 @@
 #include "app/Unit1.h"
 #include "app/WorkflowMessages.h"
 #include "net/IdConnectionProbe.h"
+#include "net/IdWait.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Text.h"
@@ -89,6 +90,10 @@ void TForm1::StoreLocalPageOnServer() {
 }
 
 void TForm1::ReportFailure(TFailureKind kind, const std::string& text) {
+    if (ProgramEnding()) {
+        LogEvent("failure not shown, the program is ending: " + text);
+        return;
+    }
     if (failureBoxOpen_) {
         LogEvent("failure not shown, another failure box is open: " + text);
         return;
@@ -106,6 +111,10 @@ void TForm1::ReportFailure(TFailureKind kind, const std::string& text) {
         throw;
     }
     failureBoxOpen_ = false;
+}
+
+bool TForm1::ProgramEnding() const {
+    return TerminationRequested() || Application().Terminated();
 }
 
 void TForm1::EndSingleConversion(bool uploaded) {

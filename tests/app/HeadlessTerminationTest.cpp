@@ -101,12 +101,16 @@ void ReadRequestHead(int fd) {
     }
 }
 
-// Sends SIGTERM and checks the end: status 0 within the limit, no page file.
+// Sends SIGTERM and checks the end: status 0 within the limit, no page file, and no failure
+// box for what the shutdown itself cut short (only the log says what was given up).
 void ExpectPromptCleanEnd(ChildProcess& program, const ProgramDirectory& directory) {
     const auto start = Clock::now();
     EXPECT_EQ(program.Stop(SIGTERM, 10s), 0) << program.Output();
     EXPECT_LT(Clock::now() - start, kTerminationLimit) << program.Output();
     EXPECT_FALSE(directory.HoldsAPageFile());
+    EXPECT_EQ(program.Output().find("(error)"), std::string::npos) << program.Output();
+    EXPECT_NE(program.Output().find("failure not shown, the program is ending"), std::string::npos)
+        << program.Output();
 }
 
 TEST(HeadlessTerminationTest, EndsWhileTheLoginWaitsForAGreeting) {
